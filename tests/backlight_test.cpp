@@ -1,0 +1,295 @@
+// Runs the built tool against a simulated pwm-backlight device laid over
+// /sys/class in a private mount namespace, and checks its output, its exit
+// status and the brightness attribute it leaves behind.
+#include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tool_command.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using text = std::optional<std::string>;
+
+const std::string device = "/sys/class/backlight/pwm-backlight";
+const std::string brightness = device + "/brightness";
+const std::string max_brightness = device + "/max_brightness";
+const std::string tool_copy = "/sys/class/.tool/backlight";
+const std::string huge(5000, '9');
+constexpr uid_t nobody = 65534;
+
+std::string not_found(const std::string &path)
+{
+	return "ERROR: file not found\n" + path + "\n\n";
+}
+
+std::string report(const std::string &value, const std::string &maximum)
+{
+	return "Brightness : " + value + " (" + maximum + ")\n\n";
+}
+
+text read_file(const std::string &path)
+{
+	std::ifstream in(path);
+	if (!in)
+		return std::nullopt;
+	std::ostringstream all;
+	all << in.rdbuf();
+	return all.str();
+}
+
+void write_file(const std::string &path, const std::string &content)
+{
+	std::ofstream(path) << content;
+}
+
+std::string failed(const char *what)
+{
+	return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Enters a private mount namespace (inside a user namespace when not root)
+// with a tmpfs over /sys/class. Returns why it could not, or "".
+std::string enter_sandbox()
+{
+	if (geteuid() == 0) {
+		if (unshare(CLONE_NEWNS) != 0)
+			return failed("unshare(CLONE_NEWNS)");
+	} else {
+		std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
+		if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+			return failed("unshare(CLONE_NEWUSER | CLONE_NEWNS)");
+		write_file("/proc/self/setgroups", "deny");
+		write_file("/proc/self/uid_map", "0 " + uid + " 1");
+		write_file("/proc/self/gid_map", "0 " + gid + " 1");
+	}
+	if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+		return failed("making / private");
+	if (mount("sandbox", "/sys/class", "tmpfs", 0, "mode=0755") != 0)
+		return failed("mounting a tmpfs over /sys/class");
+	fs::create_directory("/sys/class/backlight");
+	// A copy that any user can run, wherever the build tree lives.
+	std::vector<const char *> command = TOOL_COMMAND;
+	fs::create_directories(fs::path(tool_copy).parent_path());
+	fs::copy_file(command.back(), tool_copy);
+	return "";
+}
+
+// What a row does beyond laying out the two attributes.
+enum class setup {
+	none,
+	read_only,         // brightness bind-mounted read-only
+	refusing,          // /dev/full bind-mounted over brightness: every write fails
+	unprivileged,      // the tool runs as nobody
+	private_maximum,   // max_brightness mode 0600, the tool runs as nobody
+	stdout_full,       // standard output is /dev/full
+};
+
+struct row {
+	const char *name;
+	std::vector<std::string> args;
+	text current;  // brightness attribute; nullopt: absent
+	text maximum;  // max_brightness attribute; nullopt: absent
+	std::string out;
+	int status;
+	text after;    // brightness attribute afterwards; nullopt: absent
+	setup how = setup::none;
+};
+
+void PrintTo(const row &r, std::ostream *os)
+{
+	*os << r.name;
+}
+
+struct outcome {
+	std::string out;
+	int status;
+};
+
+outcome run(const std::vector<std::string> &args, setup how)
+{
+	std::vector<const char *> argv = TOOL_COMMAND;
+	argv.back() = tool_copy.c_str();
+	for (const auto &arg : args)
+		argv.push_back(arg.c_str());
+	argv.push_back(nullptr);
+
+	int pipe_fds[2];
+	if (pipe(pipe_fds) != 0)
+		return {failed("pipe"), -1};
+	pid_t pid = fork();
+	if (pid == 0) {
+		bool as_nobody = how == setup::unprivileged || how == setup::private_maximum;
+		if (as_nobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
+			_exit(126);
+		int out = how == setup::stdout_full ? open("/dev/full", O_WRONLY) : pipe_fds[1];
+		dup2(out, STDOUT_FILENO);
+		close(pipe_fds[0]);
+		execv(argv[0], const_cast<char *const *>(argv.data()));
+		_exit(127);
+	}
+	close(pipe_fds[1]);
+	std::string out;
+	char chunk[4096];
+	for (ssize_t n; (n = read(pipe_fds[0], chunk, sizeof chunk)) > 0;)
+		out.append(chunk, n);
+	close(pipe_fds[0]);
+	int status = -1;
+	waitpid(pid, &status, 0);
+	return {out, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+class backlight : public testing::TestWithParam<row> {
+protected:
+	void SetUp() override
+	{
+		static const bool was_root = geteuid() == 0;
+		static const std::string why_not = enter_sandbox();
+		if (!why_not.empty())
+			GTEST_SKIP() << "no private mount namespace here (" << why_not << ")";
+		setup how = GetParam().how;
+		if (!was_root && (how == setup::unprivileged || how == setup::private_maximum))
+			GTEST_SKIP() << "switching to an unprivileged user needs root";
+		ASSERT_EQ(mount("device", "/sys/class/backlight", "tmpfs", 0, "mode=0755"), 0)
+			<< failed("mount");
+		mounted = true;
+	}
+
+	void TearDown() override
+	{
+		if (mounted)
+			umount2("/sys/class/backlight", MNT_DETACH);
+	}
+
+	bool mounted = false;
+};
+
+void bind_mount(const std::string &from, const std::string &to, unsigned long flags)
+{
+	ASSERT_EQ(mount(from.c_str(), to.c_str(), nullptr, MS_BIND, nullptr), 0) << failed("bind");
+	if (flags) {
+		ASSERT_EQ(mount(nullptr, to.c_str(), nullptr, MS_REMOUNT | MS_BIND | flags, nullptr), 0)
+			<< failed("remount");
+	}
+}
+
+TEST_P(backlight, runs)
+{
+	const row &r = GetParam();
+	if (r.current || r.maximum)
+		fs::create_directory(device);
+	if (r.current)
+		write_file(brightness, *r.current);
+	if (r.maximum)
+		write_file(max_brightness, *r.maximum);
+	if (r.how == setup::read_only)
+		bind_mount(brightness, brightness, MS_RDONLY);
+	if (r.how == setup::refusing)
+		bind_mount("/dev/full", brightness, 0);
+	if (r.how == setup::private_maximum)
+		fs::permissions(max_brightness, fs::perms::owner_read | fs::perms::owner_write);
+
+	outcome got = run(r.args, r.how);
+
+	if (r.how == setup::read_only || r.how == setup::refusing)
+		umount2(brightness.c_str(), MNT_DETACH);
+	EXPECT_EQ(got.out, r.out);
+	EXPECT_EQ(got.status, r.status);
+	EXPECT_EQ(read_file(brightness), r.after);
+}
+
+std::string row_name(const testing::TestParamInfo<row> &info)
+{
+	return info.param.name;
+}
+
+#define ROWS(group, ...) \
+	INSTANTIATE_TEST_SUITE_P(group, backlight, testing::ValuesIn(std::vector<row>{__VA_ARGS__}), row_name)
+
+// A query reports what it reads and never writes.
+ROWS(query,
+	{"report", {}, "120\n", "255\n", report("120", "255"), 0, "120\n"},
+	{"below_floor_as_read", {}, "3\n", "255\n", report("3", "255"), 0, "3\n"},
+	{"above_maximum_as_read", {}, "300\n", "255\n", report("300", "255"), 0, "300\n"},
+	{"leading_blank", {}, " 42\n", "255\n", report("42", "255"), 0, " 42\n"},
+	{"letters_read_as_zero", {}, "abc\n", "255\n", report("0", "255"), 0, "abc\n"},
+	{"empty_reads_as_zero", {}, "", "", report("0", "0"), 0, ""},
+	{"no_newline", {}, "77", "255", report("77", "255"), 0, "77"});
+
+// Current 100, maximum 255 unless the row says otherwise.
+ROWS(set,
+	{"absolute", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50"},
+	{"raise", {"+20"}, "100\n", "255\n", report("120", "255"), 0, "120"},
+	{"lower", {"-20"}, "100\n", "255\n", report("80", "255"), 0, "80"},
+	{"lower_to_floor", {"-200"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"zero_to_floor", {"0"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"nine_to_floor", {"9"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"floor_itself", {"10"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"ceiling", {"300"}, "100\n", "255\n", report("255", "255"), 0, "255"},
+	{"plus_zero_rewrites", {"+0"}, "100\n", "255\n", report("100", "255"), 0, "100"},
+	{"bare_plus", {"+"}, "100\n", "255\n", report("100", "255"), 0, "100"},
+	{"bare_minus", {"-"}, "100\n", "255\n", report("100", "255"), 0, "100"},
+	{"second_sign_stops_digits", {"+-5"}, "100\n", "255\n", report("100", "255"), 0, "100"},
+	{"letters", {"abc"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"digits_then_letters", {"5abc"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"decimal_point", {"12.7"}, "100\n", "255\n", report("12", "255"), 0, "12"},
+	{"empty_argument", {""}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"blank_then_plus", {" +5"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"leading_zero_is_decimal", {"010"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"hex_is_not_read", {"0x40"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"relative_below_floor", {"+0"}, "5\n", "255\n", report("10", "255"), 0, "10"},
+	{"extra_arguments_ignored", {"50", "junk", "+9"}, "100\n", "255\n", report("50", "255"), 0, "50"},
+	{"small_maximum_absolute", {"3"}, "5\n", "7\n", report("7", "7"), 0, "7"},
+	{"small_maximum_exact", {"7"}, "5\n", "7\n", report("7", "7"), 0, "7"},
+	{"small_maximum_raise", {"+1"}, "5\n", "7\n", report("7", "7"), 0, "7"},
+	{"small_maximum_ceiling", {"100"}, "5\n", "7\n", report("7", "7"), 0, "7"});
+
+// Every failure leaves the device as it was and exits 1.
+ROWS(failure,
+	{"no_device_query", {}, {}, {}, not_found(brightness), 1, {}},
+	{"no_device_set", {"50"}, {}, {}, not_found(brightness), 1, {}},
+	{"no_maximum", {"50"}, "100\n", {}, not_found(max_brightness), 1, "100\n"},
+	{"maximum_unreadable", {"50"}, "100\n", "255\n", not_found(max_brightness), 1, "100\n", setup::private_maximum},
+	{"read_only_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::read_only},
+	{"read_only_query", {}, "100\n", "255\n", report("100", "255"), 0, "100\n", setup::read_only},
+	{"unprivileged_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::unprivileged},
+	{"unprivileged_query", {}, "100\n", "255\n", report("100", "255"), 0, "100\n", setup::unprivileged},
+	{"device_refuses_write", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::refusing},
+	{"stdout_full_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_full},
+	{"stdout_full_set", {"50"}, "100\n", "255\n", "", 1, "50", setup::stdout_full},
+	{"huge_argument", {huge}, "100\n", "255\n", report("255", "255"), 0, "255"},
+	{"huge_negative_argument", {"-" + huge}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"huge_with_leading_zeros", {std::string(5000, '0') + "50"}, "100\n", "255\n", report("50", "255"), 0, "50"},
+	{"bad_argument_missing_device", {"junk"}, {}, {}, not_found(brightness), 1, {}});
+
+// Values of any length are read whole, and the ends of the int range saturate.
+ROWS(range,
+	{"maximum_1000", {}, "1000\n", "1000\n", report("1000", "1000"), 0, "1000\n"},
+	{"maximum_4095_raise", {"+50"}, "4000\n", "4095\n", report("4050", "4095"), 0, "4050"},
+	{"maximum_4095_ceiling", {"+500"}, "4000\n", "4095\n", report("4095", "4095"), 0, "4095"},
+	{"maximum_65535", {"65535"}, "100\n", "65535\n", report("65535", "65535"), 0, "65535"},
+	{"maximum_96000", {"-1000"}, "96000\n", "96000\n", report("95000", "96000"), 0, "95000"},
+	{"argument_too_large", {"99999999999"}, "100\n", "255\n", report("255", "255"), 0, "255"},
+	{"argument_too_small", {"-99999999999"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"sum_too_large", {"+2147483647"}, "100\n", "255\n", report("255", "255"), 0, "255"},
+	{"sum_too_small", {"-2147483648"}, "-5\n", "255\n", report("10", "255"), 0, "10"},
+	{"attribute_too_large", {}, "99999999999\n", "255\n", report("2147483647", "255"), 0, "99999999999\n"},
+	{"attribute_too_small", {}, "-99999999999\n", "255\n", report("-2147483648", "255"), 0, "-99999999999\n"},
+	{"widest_value_written", {"3000000000"}, "100\n", "99999999999\n", report("2147483647", "2147483647"), 0, "2147483647"});
+
+} // namespace
