@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-2.0
+/*
+ * A PWM chip that drives nothing and records the last state it was given,
+ * with a platform device "pwm-backlight" for the kernel's pwm_bl driver to
+ * bind to. The recorded state is read from the module's parameters:
+ * /sys/module/pwm_probe/parameters/{period_ns,duty_ns,enabled}.
+ */
+#include <linux/module.h>
+#include <linux/platform_device.h>
+#include <linux/pwm.h>
+#include <linux/pwm_backlight.h>
+
+static unsigned int max_brightness = 255;
+module_param(max_brightness, uint, 0444);
+static unsigned int default_brightness = 100;
+module_param(default_brightness, uint, 0444);
+
+static unsigned long long period_ns;
+module_param(period_ns, ullong, 0444);
+static unsigned long long duty_ns;
+module_param(duty_ns, ullong, 0444);
+static bool enabled;
+module_param(enabled, bool, 0444);
+
+static int probe_apply(struct pwm_chip *chip, struct pwm_device *pwm,
+		       const struct pwm_state *state)
+{
+	period_ns = state->period;
+	duty_ns = state->duty_cycle;
+	enabled = state->enabled;
+	return 0;
+}
+
+static const struct pwm_ops probe_ops = {
+	.apply = probe_apply,
+	.owner = THIS_MODULE,
+};
+
+static struct platform_device *chip_device;
+static struct pwm_chip chip = { .ops = &probe_ops, .npwm = 1 };
+static struct platform_device *backlight;
+
+static int __init probe_init(void)
+{
+	struct platform_pwm_backlight_data data = {
+		.max_brightness = max_brightness,
+		.dft_brightness = default_brightness,
+		.pwm_period_ns = 1000000,
+	};
+	int err;
+
+	chip_device = platform_device_register_simple("pwm-probe", PLATFORM_DEVID_NONE, NULL, 0);
+	if (IS_ERR(chip_device))
+		return PTR_ERR(chip_device);
+	chip.dev = &chip_device->dev;
+	err = pwmchip_add(&chip);
+	if (err)
+		goto no_chip;
+	/* No lookup table: pwm_bl falls back to requesting the PWM by number. */
+	data.pwm_id = chip.base;
+	backlight = platform_device_register_data(NULL, "pwm-backlight", PLATFORM_DEVID_NONE,
+						  &data, sizeof(data));
+	if (IS_ERR(backlight)) {
+		err = PTR_ERR(backlight);
+		goto no_backlight;
+	}
+	return 0;
+
+no_backlight:
+	pwmchip_remove(&chip);
+no_chip:
+	platform_device_unregister(chip_device);
+	return err;
+}
+
+static void __exit probe_exit(void)
+{
+	platform_device_unregister(backlight);
+	pwmchip_remove(&chip);
+	platform_device_unregister(chip_device);
+}
+
+module_init(probe_init);
+module_exit(probe_exit);
+MODULE_DESCRIPTION("Recording PWM chip with a pwm-backlight device, for testing");
+MODULE_LICENSE("GPL");
