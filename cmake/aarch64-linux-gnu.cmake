@@ -1,13 +1,7 @@
-# Cross-compiles for arm64 with Debian's aarch64-linux-gnu toolchain; tests run under
-# qemu-aarch64-static. Use: cmake -S . -B build-arm64 --toolchain cmake/aarch64-linux-gnu.cmake
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR aarch64)
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/qemu-aarch64-static -L /usr/aarch64-linux-gnu)
-set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+# arm64, with Debian's g++-aarch64-linux-gnu; tests run under qemu-aarch64-static.
+# cmake -S . -B build-arm64 --toolchain cmake/aarch64-linux-gnu.cmake
+set(cross_triplet aarch64-linux-gnu)
+set(cross_processor aarch64)
+set(cross_qemu qemu-aarch64-static)
+set(cross_debian_arch arm64)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)

@@ -1,13 +1,7 @@
-# Cross-compiles for armhf with Debian's arm-linux-gnueabihf toolchain; tests run under
-# qemu-arm-static. Use: cmake -S . -B build-armhf --toolchain cmake/arm-linux-gnueabihf.cmake
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR arm)
-set(CMAKE_C_COMPILER arm-linux-gnueabihf-gcc)
-set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/arm-linux-gnueabihf)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/qemu-arm-static -L /usr/arm-linux-gnueabihf)
-set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE armhf)
+# armhf, with Debian's g++-arm-linux-gnueabihf; tests run under qemu-arm-static.
+# cmake -S . -B build-armhf --toolchain cmake/arm-linux-gnueabihf.cmake
+set(cross_triplet arm-linux-gnueabihf)
+set(cross_processor arm)
+set(cross_qemu qemu-arm-static)
+set(cross_debian_arch armhf)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
