@@ -1,9 +1,10 @@
 // backlight: show or set the brightness of the pwm-backlight display backlight.
-#include <algorithm>
-#include <array>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
+//
+// Only the C library's headers are used, so that the same source builds
+// against glibc and against musl for a static executable.
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
 
 namespace {
 
@@ -13,49 +14,63 @@ constexpr long long brightness_floor = 10;
 
 [[noreturn]] void fail_not_found(const char *path)
 {
-	std::printf("ERROR: file not found\n%s\n\n", path);
-	std::exit(1);
+	printf("ERROR: file not found\n%s\n\n", path);
+	exit(1);
 }
 
 [[noreturn]] void fail_write()
 {
-	std::fputs("><\n", stdout);
-	std::exit(1);
+	fputs("><\n", stdout);
+	exit(1);
+}
+
+// Raises value to low, then lowers it to high: high wins when high < low.
+constexpr long long bounded(long long value, long long low, long long high)
+{
+	value = value < low ? low : value;
+	return value > high ? high : value;
 }
 
 // atoi's grammar (leading blanks, one sign, digits up to the first other
 // character), saturated to the int range instead of overflowing.
 int to_int(const char *text)
 {
-	return static_cast<int>(std::clamp<long long>(std::strtoll(text, nullptr, 10), INT_MIN, INT_MAX));
+	return static_cast<int>(bounded(strtoll(text, nullptr, 10), INT_MIN, INT_MAX));
+}
+
+// Closes the stream and says whether everything written to it arrived. An
+// error can surface at any write, not only at the flush that closing does,
+// and a stream in error may have nothing left to flush.
+bool close_checked(FILE *stream)
+{
+	bool failed = ferror(stream) != 0;
+	return fclose(stream) == 0 && !failed;
 }
 
 int get_brightness(const char *path)
 {
-	std::FILE *file = std::fopen(path, "r");
+	FILE *file = fopen(path, "r");
 	if (!file)
 		fail_not_found(path);
 	// A sysfs attribute never holds more than a page.
-	std::array<char, 4096> line{};
-	bool got_text = std::fgets(line.data(), line.size(), file) != nullptr;
-	std::fclose(file);
-	return got_text ? to_int(line.data()) : 0;
+	char line[4096];
+	bool got_text = fgets(line, sizeof line, file) != nullptr;
+	fclose(file);
+	return got_text ? to_int(line) : 0;
 }
 
 int set_brightness(const char *request, int current, int maximum)
 {
 	bool relative = request[0] == '+' || request[0] == '-';
 	long long amount = to_int(request);
-	long long wanted = relative ? current + amount : amount;
-	// The floor comes first, so a maximum below it wins.
-	int value = static_cast<int>(std::min<long long>(std::max(wanted, brightness_floor), maximum));
+	int value = static_cast<int>(bounded(relative ? current + amount : amount, brightness_floor, maximum));
 
-	std::FILE *file = std::fopen(brightness_path, "w");
+	FILE *file = fopen(brightness_path, "w");
 	if (!file)
 		fail_write();
-	// The kernel sees the value, and may refuse it, only when the stream is flushed.
-	bool written = std::fprintf(file, "%i", value) > 0;
-	if (std::fclose(file) != 0 || !written)
+	// The kernel sees the value, and may refuse it, when the stream is flushed.
+	fprintf(file, "%i", value);
+	if (!close_checked(file))
 		fail_write();
 	return value;
 }
@@ -68,6 +83,6 @@ int main(int argc, char *argv[])
 	int maximum = get_brightness(max_brightness_path);
 	if (argc > 1)
 		brightness = set_brightness(argv[1], brightness, maximum);
-	std::printf("Brightness : %i (%i)\n\n", brightness, maximum);
-	return std::fclose(stdout) == 0 ? 0 : 1;
+	printf("Brightness : %i (%i)\n\n", brightness, maximum);
+	return close_checked(stdout) ? 0 : 1;
 }

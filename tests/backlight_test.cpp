@@ -31,6 +31,7 @@ const std::string brightness = device + "/brightness";
 const std::string max_brightness = device + "/max_brightness";
 const std::string tool_copy = "/sys/class/.tool/backlight";
 const std::string huge(5000, '9');
+const std::string beyond_64_bits(30, '9');
 constexpr uid_t nobody = 65534;
 
 std::string not_found(const std::string &path)
@@ -229,6 +230,7 @@ ROWS(query,
 	{"leading_blank", {}, " 42\n", "255\n", report("42", "255"), 0, " 42\n"},
 	{"letters_read_as_zero", {}, "abc\n", "255\n", report("0", "255"), 0, "abc\n"},
 	{"empty_reads_as_zero", {}, "", "", report("0", "0"), 0, ""},
+	{"empty_maximum_reads_as_zero", {}, "120\n", "", report("120", "0"), 0, "120\n"},
 	{"no_newline", {}, "77", "255", report("77", "255"), 0, "77"});
 
 // Current 100, maximum 255 unless the row says otherwise.
@@ -288,6 +290,8 @@ ROWS(range,
 	{"argument_too_small", {"-99999999999"}, "100\n", "255\n", report("10", "255"), 0, "10"},
 	{"sum_too_large", {"+2147483647"}, "100\n", "255\n", report("255", "255"), 0, "255"},
 	{"sum_too_small", {"-2147483648"}, "-5\n", "255\n", report("10", "255"), 0, "10"},
+	{"amount_beyond_64_bits", {"+" + beyond_64_bits}, "100\n", "255\n", report("255", "255"), 0, "255"},
+	{"negative_amount_beyond_64_bits", {"-" + beyond_64_bits}, "100\n", "255\n", report("10", "255"), 0, "10"},
 	{"attribute_too_large", {}, "99999999999\n", "255\n", report("2147483647", "255"), 0, "99999999999\n"},
 	{"attribute_too_small", {}, "-99999999999\n", "255\n", report("-2147483648", "255"), 0, "-99999999999\n"},
 	{"widest_value_written", {"3000000000"}, "100\n", "99999999999\n", report("2147483647", "2147483647"), 0, "2147483647"});
