@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-2.0
 /*
  * A PWM chip that drives nothing and records the last state it was given,
- * with a platform device "pwm-backlight" for the kernel's pwm_bl driver to
- * bind to. The recorded state is read from the module's parameters:
+ * read from the module's parameters:
  * /sys/module/pwm_probe/parameters/{period_ns,duty_ns,enabled}.
+ *
+ * On a machine with a devicetree, the chip binds to the node compatible with
+ * "backlight-test,pwm-probe", and the devicetree's own pwm-backlight node
+ * uses it. Without one, as on a PC, the module registers the chip's device
+ * itself and a platform device "pwm-backlight" that uses it by number.
  */
 #include <linux/module.h>
+#include <linux/of.h>
 #include <linux/platform_device.h>
 #include <linux/pwm.h>
 #include <linux/pwm_backlight.h>
@@ -36,8 +41,32 @@ static const struct pwm_ops probe_ops = {
 	.owner = THIS_MODULE,
 };
 
-static struct platform_device *chip_device;
 static struct pwm_chip chip = { .ops = &probe_ops, .npwm = 1 };
+
+static int probe_probe(struct platform_device *pdev)
+{
+	chip.dev = &pdev->dev;
+	return pwmchip_add(&chip);
+}
+
+static int probe_remove(struct platform_device *pdev)
+{
+	pwmchip_remove(&chip);
+	return 0;
+}
+
+static const struct of_device_id probe_of_match[] = {
+	{ .compatible = "backlight-test,pwm-probe" },
+	{}
+};
+
+static struct platform_driver probe_driver = {
+	.probe = probe_probe,
+	.remove = probe_remove,
+	.driver = { .name = "pwm-probe", .of_match_table = probe_of_match },
+};
+
+static struct platform_device *chip_device;
 static struct platform_device *backlight;
 
 static int __init probe_init(void)
@@ -49,13 +78,15 @@ static int __init probe_init(void)
 	};
 	int err;
 
+	err = platform_driver_register(&probe_driver);
+	if (err || of_have_populated_dt())
+		return err;
+	/* Binds to the driver at once, so the chip has its numbers below. */
 	chip_device = platform_device_register_simple("pwm-probe", PLATFORM_DEVID_NONE, NULL, 0);
-	if (IS_ERR(chip_device))
-		return PTR_ERR(chip_device);
-	chip.dev = &chip_device->dev;
-	err = pwmchip_add(&chip);
-	if (err)
+	if (IS_ERR(chip_device)) {
+		err = PTR_ERR(chip_device);
 		goto no_chip;
+	}
 	/* No lookup table: pwm_bl falls back to requesting the PWM by number. */
 	data.pwm_id = chip.base;
 	backlight = platform_device_register_data(NULL, "pwm-backlight", PLATFORM_DEVID_NONE,
@@ -67,17 +98,19 @@ static int __init probe_init(void)
 	return 0;
 
 no_backlight:
-	pwmchip_remove(&chip);
-no_chip:
 	platform_device_unregister(chip_device);
+no_chip:
+	platform_driver_unregister(&probe_driver);
 	return err;
 }
 
 static void __exit probe_exit(void)
 {
-	platform_device_unregister(backlight);
-	pwmchip_remove(&chip);
-	platform_device_unregister(chip_device);
+	if (backlight)
+		platform_device_unregister(backlight);
+	if (chip_device)
+		platform_device_unregister(chip_device);
+	platform_driver_unregister(&probe_driver);
 }
 
 module_init(probe_init);
