@@ -1,4 +1,5 @@
-// backlight: show or set the brightness of the pwm-backlight display backlight.
+// backlight: show or set the brightness of the display backlight that the
+// build names in BACKLIGHT_DEVICE, a directory under /sys/class/backlight.
 //
 // Only the C library's headers are used, so that the same source builds
 // against glibc and against musl for a static executable.
@@ -6,10 +7,14 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#ifndef BACKLIGHT_DEVICE
+#error "the build defines BACKLIGHT_DEVICE, the name of the backlight's directory"
+#endif
+
 namespace {
 
-constexpr const char *brightness_path = "/sys/class/backlight/pwm-backlight/brightness";
-constexpr const char *max_brightness_path = "/sys/class/backlight/pwm-backlight/max_brightness";
+constexpr const char *brightness_path = "/sys/class/backlight/" BACKLIGHT_DEVICE "/brightness";
+constexpr const char *max_brightness_path = "/sys/class/backlight/" BACKLIGHT_DEVICE "/max_brightness";
 constexpr long long brightness_floor = 10;
 
 [[noreturn]] void fail_not_found(const char *path)

@@ -1,6 +1,7 @@
-// Runs the built tool against a simulated pwm-backlight device laid over
-// /sys/class in a private mount namespace, and checks its output, its exit
-// status and the brightness attribute it leaves behind.
+// Runs the built tool against a simulated device, named as the build names it
+// (BACKLIGHT_DEVICE), laid over /sys/class in a private mount namespace, and
+// checks its output, its exit status and the brightness attribute it leaves
+// behind.
 #include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
@@ -26,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using text = std::optional<std::string>;
 
-const std::string device = "/sys/class/backlight/pwm-backlight";
+const std::string device = "/sys/class/backlight/" BACKLIGHT_DEVICE;
 const std::string brightness = device + "/brightness";
 const std::string max_brightness = device + "/max_brightness";
 const std::string tool_copy = "/sys/class/.tool/backlight";

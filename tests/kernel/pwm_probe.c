@@ -7,7 +7,8 @@
  * On a machine with a devicetree, the chip binds to the node compatible with
  * "backlight-test,pwm-probe", and the devicetree's own pwm-backlight node
  * uses it. Without one, as on a PC, the module registers the chip's device
- * itself and a platform device "pwm-backlight" that uses it by number.
+ * itself and a platform device for pwm_bl, named by the parameter "name",
+ * that uses it by number.
  */
 #include <linux/module.h>
 #include <linux/of.h>
@@ -15,6 +16,8 @@
 #include <linux/pwm.h>
 #include <linux/pwm_backlight.h>
 
+static char *name;
+module_param(name, charp, 0444);
 static unsigned int max_brightness = 255;
 module_param(max_brightness, uint, 0444);
 static unsigned int default_brightness = 100;
@@ -81,6 +84,10 @@ static int __init probe_init(void)
 	err = platform_driver_register(&probe_driver);
 	if (err || of_have_populated_dt())
 		return err;
+	if (!name) {
+		err = -EINVAL;
+		goto no_chip;
+	}
 	/* Binds to the driver at once, so the chip has its numbers below. */
 	chip_device = platform_device_register_simple("pwm-probe", PLATFORM_DEVID_NONE, NULL, 0);
 	if (IS_ERR(chip_device)) {
@@ -89,14 +96,28 @@ static int __init probe_init(void)
 	}
 	/* No lookup table: pwm_bl falls back to requesting the PWM by number. */
 	data.pwm_id = chip.base;
-	backlight = platform_device_register_data(NULL, "pwm-backlight", PLATFORM_DEVID_NONE,
-						  &data, sizeof(data));
-	if (IS_ERR(backlight)) {
-		err = PTR_ERR(backlight);
+	/*
+	 * pwm_bl names the backlight after its device; whatever that name, the
+	 * override binds the device to pwm_bl.
+	 */
+	backlight = platform_device_alloc(name, PLATFORM_DEVID_NONE);
+	if (!backlight) {
+		err = -ENOMEM;
 		goto no_backlight;
 	}
+	err = driver_set_override(&backlight->dev, &backlight->driver_override,
+				  "pwm-backlight", strlen("pwm-backlight"));
+	if (!err)
+		err = platform_device_add_data(backlight, &data, sizeof(data));
+	if (!err)
+		err = platform_device_add(backlight);
+	if (err)
+		goto no_added_backlight;
 	return 0;
 
+no_added_backlight:
+	platform_device_put(backlight);
+	backlight = NULL;
 no_backlight:
 	platform_device_unregister(chip_device);
 no_chip:
@@ -115,5 +136,5 @@ static void __exit probe_exit(void)
 
 module_init(probe_init);
 module_exit(probe_exit);
-MODULE_DESCRIPTION("Recording PWM chip with a pwm-backlight device, for testing");
+MODULE_DESCRIPTION("Recording PWM chip with a pwm_bl backlight device, for testing");
 MODULE_LICENSE("GPL");
