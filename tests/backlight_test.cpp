@@ -6,10 +6,12 @@
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -65,17 +67,20 @@ std::string failed(const char *what)
 	return std::string(what) + ": " + std::strerror(errno);
 }
 
-// Enters a private mount namespace (inside a user namespace when not root)
-// with a tmpfs over /sys/class. Returns why it could not, or "".
+// Whether the sandbox is a user namespace, where only the caller's own user
+// exists.
+bool in_user_namespace = false;
+
+// Enters a private mount namespace with a tmpfs over /sys/class: a plain one
+// where that is allowed (root with CAP_SYS_ADMIN), else one inside a user
+// namespace. Returns why it could not, or "".
 std::string enter_sandbox()
 {
-	if (geteuid() == 0) {
-		if (unshare(CLONE_NEWNS) != 0)
-			return failed("unshare(CLONE_NEWNS)");
-	} else {
+	if (unshare(CLONE_NEWNS) != 0) {
 		std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
 		if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
 			return failed("unshare(CLONE_NEWUSER | CLONE_NEWNS)");
+		in_user_namespace = true;
 		write_file("/proc/self/setgroups", "deny");
 		write_file("/proc/self/uid_map", "0 " + uid + " 1");
 		write_file("/proc/self/gid_map", "0 " + gid + " 1");
@@ -100,6 +105,8 @@ enum class setup {
 	unprivileged,      // the tool runs as nobody
 	private_maximum,   // max_brightness mode 0600, the tool runs as nobody
 	stdout_full,       // standard output is /dev/full
+	stdout_hung_up,    // standard output is a terminal whose other end has hung up
+	few_files,         // the tool may have only 4 files open
 };
 
 struct row {
@@ -139,9 +146,27 @@ outcome run(const std::vector<std::string> &args, setup how)
 		bool as_nobody = how == setup::unprivileged || how == setup::private_maximum;
 		if (as_nobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
 			_exit(126);
-		int out = how == setup::stdout_full ? open("/dev/full", O_WRONLY) : pipe_fds[1];
-		dup2(out, STDOUT_FILENO);
-		close(pipe_fds[0]);
+		int out = pipe_fds[1];
+		if (how == setup::stdout_full)
+			out = open("/dev/full", O_WRONLY);
+		if (how == setup::stdout_hung_up) {
+			int master = posix_openpt(O_RDWR | O_NOCTTY);
+			if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+				_exit(125);
+			out = open(ptsname(master), O_WRONLY | O_NOCTTY);
+			close(master);
+		}
+		if (out < 0 || dup2(out, STDOUT_FILENO) < 0)
+			_exit(125);
+		// The tool gets standard input, output and error, and nothing the
+		// harness or its runner holds open.
+		if (close_range(3, ~0U, 0) != 0) {
+			for (int fd = 3; fd < 1024; ++fd)
+				close(fd);
+		}
+		rlimit few = {4, 4};
+		if (how == setup::few_files && setrlimit(RLIMIT_NOFILE, &few) != 0)
+			_exit(125);
 		execv(argv[0], const_cast<char *const *>(argv.data()));
 		_exit(127);
 	}
@@ -160,13 +185,12 @@ class backlight : public testing::TestWithParam<row> {
 protected:
 	void SetUp() override
 	{
-		static const bool was_root = geteuid() == 0;
 		static const std::string why_not = enter_sandbox();
 		if (!why_not.empty())
 			GTEST_SKIP() << "no private mount namespace here (" << why_not << ")";
 		setup how = GetParam().how;
-		if (!was_root && (how == setup::unprivileged || how == setup::private_maximum))
-			GTEST_SKIP() << "switching to an unprivileged user needs root";
+		if (in_user_namespace && (how == setup::unprivileged || how == setup::private_maximum))
+			GTEST_SKIP() << "switching to an unprivileged user needs root with CAP_SYS_ADMIN";
 		ASSERT_EQ(mount("device", "/sys/class/backlight", "tmpfs", 0, "mode=0755"), 0)
 			<< failed("mount");
 		mounted = true;
@@ -232,7 +256,10 @@ ROWS(query,
 	{"letters_read_as_zero", {}, "abc\n", "255\n", report("0", "255"), 0, "abc\n"},
 	{"empty_reads_as_zero", {}, "", "", report("0", "0"), 0, ""},
 	{"empty_maximum_reads_as_zero", {}, "120\n", "", report("120", "0"), 0, "120\n"},
-	{"no_newline", {}, "77", "255", report("77", "255"), 0, "77"});
+	{"no_newline", {}, "77", "255", report("77", "255"), 0, "77"},
+	{"long_value_read_whole", {}, "0000000000000000000042\n", "255\n", report("42", "255"), 0,
+		"0000000000000000000042\n"},
+	{"only_first_line_counts", {}, "\n42\n", "255\n", report("0", "255"), 0, "\n42\n"});
 
 // Current 100, maximum 255 unless the row says otherwise.
 ROWS(set,
@@ -260,7 +287,8 @@ ROWS(set,
 	{"small_maximum_absolute", {"3"}, "5\n", "7\n", report("7", "7"), 0, "7"},
 	{"small_maximum_exact", {"7"}, "5\n", "7\n", report("7", "7"), 0, "7"},
 	{"small_maximum_raise", {"+1"}, "5\n", "7\n", report("7", "7"), 0, "7"},
-	{"small_maximum_ceiling", {"100"}, "5\n", "7\n", report("7", "7"), 0, "7"});
+	{"small_maximum_ceiling", {"100"}, "5\n", "7\n", report("7", "7"), 0, "7"},
+	{"negative_maximum_written_signed", {"50"}, "100\n", "-5\n", report("-5", "-5"), 0, "-5"});
 
 // Every failure leaves the device as it was and exits 1.
 ROWS(failure,
@@ -275,6 +303,8 @@ ROWS(failure,
 	{"device_refuses_write", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::refusing},
 	{"stdout_full_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_full},
 	{"stdout_full_set", {"50"}, "100\n", "255\n", "", 1, "50", setup::stdout_full},
+	{"stdout_hung_up_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_hung_up},
+	{"few_files_set", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50", setup::few_files},
 	{"huge_argument", {huge}, "100\n", "255\n", report("255", "255"), 0, "255"},
 	{"huge_negative_argument", {"-" + huge}, "100\n", "255\n", report("10", "255"), 0, "10"},
 	{"huge_with_leading_zeros", {std::string(5000, '0') + "50"}, "100\n", "255\n", report("50", "255"), 0, "50"},
