@@ -1,0 +1,55 @@
+################################################################################
+#
+# backlight
+#
+################################################################################
+
+# The project's own source and version, from the checkout this tree belongs
+# to, without its build trees.
+BACKLIGHT_VERSION = $(shell sed -n 's/^project.backlight VERSION \([0-9.]*\).*/\1/p' \
+	$(BR2_EXTERNAL_BACKLIGHT_PATH)/../CMakeLists.txt)
+BACKLIGHT_SITE = $(BR2_EXTERNAL_BACKLIGHT_PATH)/..
+BACKLIGHT_SITE_METHOD = local
+BACKLIGHT_OVERRIDE_SRCDIR_RSYNC_EXCLUSIONS = --exclude /build --exclude '/build-*'
+BACKLIGHT_LICENSE = MIT
+BACKLIGHT_LICENSE_FILES = packaging/copyright
+BACKLIGHT_CONF_OPTS = \
+	-DBACKLIGHT_DEVICE="$(call qstrip,$(BR2_PACKAGE_BACKLIGHT_DEVICE))" \
+	-DBUILD_TESTING=OFF
+
+define BACKLIGHT_USERS
+	- - video -1 * - - - Users who may set the backlight's brightness
+endef
+
+ifeq ($(BR2_PACKAGE_HAS_UDEV),)
+define BACKLIGHT_REMOVE_UDEV_RULE
+	rm -f $(TARGET_DIR)/usr/lib/udev/rules.d/70-backlight.rules
+endef
+BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_REMOVE_UDEV_RULE
+endif
+
+ifeq ($(BR2_ROOTFS_DEVICE_CREATION_DYNAMIC_MDEV),y)
+# mdev takes the first line that matches a device, so the line goes at the
+# top of /etc/mdev.conf, once BusyBox has installed that file.
+define BACKLIGHT_MDEV_LINE
+	{ cat $(TARGET_DIR)/usr/share/backlight/mdev.conf; \
+		grep -vxF -f $(TARGET_DIR)/usr/share/backlight/mdev.conf \
+			$(TARGET_DIR)/etc/mdev.conf || true; } \
+		> $(TARGET_DIR)/etc/mdev.conf.backlight
+	mv $(TARGET_DIR)/etc/mdev.conf.backlight $(TARGET_DIR)/etc/mdev.conf
+endef
+BACKLIGHT_TARGET_FINALIZE_HOOKS += BACKLIGHT_MDEV_LINE
+
+# Announces a backlight that was there before mdev started.
+define BACKLIGHT_INSTALL_INIT_SYSV
+	$(INSTALL) -D -m 0755 $(TARGET_DIR)/usr/share/backlight/S11backlight \
+		$(TARGET_DIR)/etc/init.d/S11backlight
+endef
+else
+define BACKLIGHT_REMOVE_MDEV_FILES
+	rm -rf $(TARGET_DIR)/usr/share/backlight
+endef
+BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_REMOVE_MDEV_FILES
+endif
+
+$(eval $(cmake-package))
