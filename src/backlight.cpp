@@ -1,5 +1,7 @@
 // backlight: show or set the brightness of the display backlight that the
-// build names in BACKLIGHT_DEVICE, a directory under /sys/class/backlight.
+// build names in BACKLIGHT_DEVICE, a directory under /sys/class/backlight,
+// never writing less than the build's BACKLIGHT_FLOOR unless the device's
+// maximum is lower.
 //
 // Only the C library's headers are used, so that the same source builds
 // against glibc and against musl for a static executable.
@@ -7,15 +9,15 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#ifndef BACKLIGHT_DEVICE
-#error "the build defines BACKLIGHT_DEVICE, the name of the backlight's directory"
+#if !defined(BACKLIGHT_DEVICE) || !defined(BACKLIGHT_FLOOR)
+#error "the build defines BACKLIGHT_DEVICE, the backlight's directory, and BACKLIGHT_FLOOR"
 #endif
 
 namespace {
 
 constexpr const char *brightness_path = "/sys/class/backlight/" BACKLIGHT_DEVICE "/brightness";
 constexpr const char *max_brightness_path = "/sys/class/backlight/" BACKLIGHT_DEVICE "/max_brightness";
-constexpr long long brightness_floor = 10;
+constexpr long long brightness_floor = BACKLIGHT_FLOOR;
 
 [[noreturn]] void fail_not_found(const char *path)
 {

@@ -37,6 +37,22 @@ const std::string huge(5000, '9');
 const std::string beyond_64_bits(30, '9');
 constexpr uid_t nobody = 65534;
 
+// The request as an absolute one: a leading blank keeps a negative value from
+// reading as a relative request.
+std::string absolute(long long value)
+{
+	std::string text = std::to_string(value);
+	return value < 0 ? text.insert(0, 1, ' ') : text;
+}
+
+// The build's floor, what lies one step either side of it, and a maximum
+// below it. The rows that name no floor hold for floors up to 10.
+constexpr long long floor_value = BACKLIGHT_FLOOR;
+const std::string floor_text = std::to_string(floor_value);
+const std::string below_floor = absolute(floor_value - 1);
+const std::string above_floor = absolute(floor_value + 1);
+const std::string under_floor_maximum = std::to_string(floor_value - 3);
+
 std::string not_found(const std::string &path)
 {
 	return "ERROR: file not found\n" + path + "\n\n";
@@ -266,29 +282,40 @@ ROWS(set,
 	{"absolute", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50"},
 	{"raise", {"+20"}, "100\n", "255\n", report("120", "255"), 0, "120"},
 	{"lower", {"-20"}, "100\n", "255\n", report("80", "255"), 0, "80"},
-	{"lower_to_floor", {"-200"}, "100\n", "255\n", report("10", "255"), 0, "10"},
-	{"zero_to_floor", {"0"}, "100\n", "255\n", report("10", "255"), 0, "10"},
-	{"nine_to_floor", {"9"}, "100\n", "255\n", report("10", "255"), 0, "10"},
-	{"floor_itself", {"10"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"lower_to_floor", {"-200"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"zero_to_floor", {"0"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"below_floor", {below_floor}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"floor_itself", {floor_text}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"above_floor", {above_floor}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
 	{"ceiling", {"300"}, "100\n", "255\n", report("255", "255"), 0, "255"},
 	{"plus_zero_rewrites", {"+0"}, "100\n", "255\n", report("100", "255"), 0, "100"},
 	{"bare_plus", {"+"}, "100\n", "255\n", report("100", "255"), 0, "100"},
 	{"bare_minus", {"-"}, "100\n", "255\n", report("100", "255"), 0, "100"},
 	{"second_sign_stops_digits", {"+-5"}, "100\n", "255\n", report("100", "255"), 0, "100"},
-	{"letters", {"abc"}, "100\n", "255\n", report("10", "255"), 0, "10"},
-	{"digits_then_letters", {"5abc"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"letters", {"abc"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"digits_then_letters", {above_floor + "abc"}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
 	{"decimal_point", {"12.7"}, "100\n", "255\n", report("12", "255"), 0, "12"},
-	{"empty_argument", {""}, "100\n", "255\n", report("10", "255"), 0, "10"},
-	{"blank_then_plus", {" +5"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"empty_argument", {""}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"blank_then_plus", {" +" + above_floor}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
 	{"leading_zero_is_decimal", {"010"}, "100\n", "255\n", report("10", "255"), 0, "10"},
-	{"hex_is_not_read", {"0x40"}, "100\n", "255\n", report("10", "255"), 0, "10"},
-	{"relative_below_floor", {"+0"}, "5\n", "255\n", report("10", "255"), 0, "10"},
+	{"hex_is_not_read", {"0x40"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"relative_below_floor", {"+0"}, std::to_string(floor_value - 1) + "\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"extra_arguments_ignored", {"50", "junk", "+9"}, "100\n", "255\n", report("50", "255"), 0, "50"},
-	{"small_maximum_absolute", {"3"}, "5\n", "7\n", report("7", "7"), 0, "7"},
-	{"small_maximum_exact", {"7"}, "5\n", "7\n", report("7", "7"), 0, "7"},
-	{"small_maximum_raise", {"+1"}, "5\n", "7\n", report("7", "7"), 0, "7"},
-	{"small_maximum_ceiling", {"100"}, "5\n", "7\n", report("7", "7"), 0, "7"},
 	{"negative_maximum_written_signed", {"50"}, "100\n", "-5\n", report("-5", "-5"), 0, "-5"});
+
+// A maximum below the floor wins over it: from a brightness below both, every
+// request writes the maximum.
+row under_floor(const char *name, const std::string &request)
+{
+	const std::string &maximum = under_floor_maximum;
+	return {name, {request}, std::to_string(floor_value - 5) + "\n", maximum + "\n", report(maximum, maximum), 0, maximum};
+}
+
+ROWS(under_floor_maximum,
+	under_floor("below_both", absolute(floor_value - 7)),
+	under_floor("exact", absolute(floor_value - 3)),
+	under_floor("raise", "+1"),
+	under_floor("ceiling", "100"));
 
 // Every failure leaves the device as it was and exits 1.
 ROWS(failure,
@@ -306,7 +333,7 @@ ROWS(failure,
 	{"stdout_hung_up_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_hung_up},
 	{"few_files_set", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50", setup::few_files},
 	{"huge_argument", {huge}, "100\n", "255\n", report("255", "255"), 0, "255"},
-	{"huge_negative_argument", {"-" + huge}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"huge_negative_argument", {"-" + huge}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"huge_with_leading_zeros", {std::string(5000, '0') + "50"}, "100\n", "255\n", report("50", "255"), 0, "50"},
 	{"bad_argument_missing_device", {"junk"}, {}, {}, not_found(brightness), 1, {}});
 
@@ -318,11 +345,12 @@ ROWS(range,
 	{"maximum_65535", {"65535"}, "100\n", "65535\n", report("65535", "65535"), 0, "65535"},
 	{"maximum_96000", {"-1000"}, "96000\n", "96000\n", report("95000", "96000"), 0, "95000"},
 	{"argument_too_large", {"99999999999"}, "100\n", "255\n", report("255", "255"), 0, "255"},
-	{"argument_too_small", {"-99999999999"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"argument_too_small", {"-99999999999"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"sum_too_large", {"+2147483647"}, "100\n", "255\n", report("255", "255"), 0, "255"},
-	{"sum_too_small", {"-2147483648"}, "-5\n", "255\n", report("10", "255"), 0, "10"},
+	{"sum_too_small", {"-2147483648"}, "-5\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"amount_beyond_64_bits", {"+" + beyond_64_bits}, "100\n", "255\n", report("255", "255"), 0, "255"},
-	{"negative_amount_beyond_64_bits", {"-" + beyond_64_bits}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"negative_amount_beyond_64_bits", {"-" + beyond_64_bits}, "100\n", "255\n", report(floor_text, "255"), 0,
+		floor_text},
 	{"attribute_too_large", {}, "99999999999\n", "255\n", report("2147483647", "255"), 0, "99999999999\n"},
 	{"attribute_too_small", {}, "-99999999999\n", "255\n", report("-2147483648", "255"), 0, "-99999999999\n"},
 	{"widest_value_written", {"3000000000"}, "100\n", "99999999999\n", report("2147483647", "2147483647"), 0, "2147483647"});
