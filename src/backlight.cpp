@@ -54,6 +54,9 @@ bool close_checked(FILE *stream)
 	return fclose(stream) == 0 && !failed;
 }
 
+// An attribute that cannot be read, as when its device goes away between the
+// open and the read, fails as one that cannot be opened; an empty one reads
+// as 0.
 int get_brightness(const char *path)
 {
 	FILE *file = fopen(path, "r");
@@ -62,6 +65,8 @@ int get_brightness(const char *path)
 	// A sysfs attribute never holds more than a page.
 	char line[4096];
 	bool got_text = fgets(line, sizeof line, file) != nullptr;
+	if (ferror(file))
+		fail_not_found(path);
 	fclose(file);
 	return got_text ? to_int(line) : 0;
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -123,6 +124,8 @@ enum class setup {
 	stdout_full,       // standard output is /dev/full
 	stdout_hung_up,    // standard output is a terminal whose other end has hung up
 	few_files,         // the tool may have only 4 files open
+	stdout_no_reader,  // standard output is a pipe whose reader has gone
+	maximum_directory, // max_brightness is a directory: it opens, but reading fails
 };
 
 struct row {
@@ -171,6 +174,15 @@ outcome run(const std::vector<std::string> &args, setup how)
 				_exit(125);
 			out = open(ptsname(master), O_WRONLY | O_NOCTTY);
 			close(master);
+		}
+		if (how == setup::stdout_no_reader) {
+			int gone[2];
+			if (pipe(gone) != 0)
+				_exit(125);
+			close(gone[0]);
+			out = gone[1];
+			// As a shell starts it, whatever the harness's runner ignores.
+			signal(SIGPIPE, SIG_DFL);
 		}
 		if (out < 0 || dup2(out, STDOUT_FILENO) < 0)
 			_exit(125);
@@ -239,6 +251,8 @@ TEST_P(backlight, runs)
 		write_file(brightness, *r.current);
 	if (r.maximum)
 		write_file(max_brightness, *r.maximum);
+	if (r.how == setup::maximum_directory)
+		fs::create_directory(max_brightness);
 	if (r.how == setup::read_only)
 		bind_mount(brightness, brightness, MS_RDONLY);
 	if (r.how == setup::refusing)
@@ -323,6 +337,7 @@ ROWS(failure,
 	{"no_device_set", {"50"}, {}, {}, not_found(brightness), 1, {}},
 	{"no_maximum", {"50"}, "100\n", {}, not_found(max_brightness), 1, "100\n"},
 	{"maximum_unreadable", {"50"}, "100\n", "255\n", not_found(max_brightness), 1, "100\n", setup::private_maximum},
+	{"maximum_read_fails", {"50"}, "100\n", {}, not_found(max_brightness), 1, "100\n", setup::maximum_directory},
 	{"read_only_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::read_only},
 	{"read_only_query", {}, "100\n", "255\n", report("100", "255"), 0, "100\n", setup::read_only},
 	{"unprivileged_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::unprivileged},
@@ -331,6 +346,7 @@ ROWS(failure,
 	{"stdout_full_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_full},
 	{"stdout_full_set", {"50"}, "100\n", "255\n", "", 1, "50", setup::stdout_full},
 	{"stdout_hung_up_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_hung_up},
+	{"stdout_no_reader_set", {"50"}, "100\n", "255\n", "", 128 + SIGPIPE, "50", setup::stdout_no_reader},
 	{"few_files_set", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50", setup::few_files},
 	{"huge_argument", {huge}, "100\n", "255\n", report("255", "255"), 0, "255"},
 	{"huge_negative_argument", {"-" + huge}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
