@@ -12,7 +12,7 @@ BACKLIGHT_SITE = $(BR2_EXTERNAL_BACKLIGHT_PATH)/..
 BACKLIGHT_SITE_METHOD = local
 BACKLIGHT_OVERRIDE_SRCDIR_RSYNC_EXCLUSIONS = --exclude /build --exclude '/build-*'
 BACKLIGHT_LICENSE = MIT
-BACKLIGHT_LICENSE_FILES = packaging/copyright
+BACKLIGHT_LICENSE_FILES = LICENSE
 BACKLIGHT_CONF_OPTS = \
 	-DBACKLIGHT_DEVICE="$(call qstrip,$(BR2_PACKAGE_BACKLIGHT_DEVICE))" \
 	-DBACKLIGHT_FLOOR=$(BR2_PACKAGE_BACKLIGHT_FLOOR) \
@@ -31,11 +31,13 @@ endif
 
 ifeq ($(BR2_ROOTFS_DEVICE_CREATION_DYNAMIC_MDEV),y)
 # mdev takes the first line that matches a device, so the line goes at the
-# top of /etc/mdev.conf, once BusyBox has installed that file.
+# top of /etc/mdev.conf, once BusyBox has installed that file, in place of
+# any line a build for another device name put there.
 define BACKLIGHT_MDEV_LINE
 	{ cat $(TARGET_DIR)/usr/share/backlight/mdev.conf; \
 		grep -vxF -f $(TARGET_DIR)/usr/share/backlight/mdev.conf \
-			$(TARGET_DIR)/etc/mdev.conf || true; } \
+			$(TARGET_DIR)/etc/mdev.conf | \
+			grep -v '^SUBSYSTEM=backlight;.* @chgrp video ' || true; } \
 		> $(TARGET_DIR)/etc/mdev.conf.backlight
 	mv $(TARGET_DIR)/etc/mdev.conf.backlight $(TARGET_DIR)/etc/mdev.conf
 endef
