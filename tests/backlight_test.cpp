@@ -47,7 +47,7 @@ std::string absolute(long long value)
 }
 
 // The build's floor, what lies one step either side of it, and a maximum
-// below it. The rows that name no floor hold for floors up to 10.
+// below it. The rows that name no floor hold for floors up to 50.
 constexpr long long floor_value = BACKLIGHT_FLOOR;
 const std::string floor_text = std::to_string(floor_value);
 const std::string below_floor = absolute(floor_value - 1);
@@ -308,10 +308,10 @@ ROWS(set,
 	{"second_sign_stops_digits", {"+-5"}, "100\n", "255\n", report("100", "255"), 0, "100"},
 	{"letters", {"abc"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"digits_then_letters", {above_floor + "abc"}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
-	{"decimal_point", {"12.7"}, "100\n", "255\n", report("12", "255"), 0, "12"},
+	{"decimal_point", {"52.7"}, "100\n", "255\n", report("52", "255"), 0, "52"},
 	{"empty_argument", {""}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"blank_then_plus", {" +" + above_floor}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
-	{"leading_zero_is_decimal", {"010"}, "100\n", "255\n", report("10", "255"), 0, "10"},
+	{"leading_zero_is_decimal", {"050"}, "100\n", "255\n", report("50", "255"), 0, "50"},
 	{"hex_is_not_read", {"0x40"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"relative_below_floor", {"+0"}, std::to_string(floor_value - 1) + "\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"extra_arguments_ignored", {"50", "junk", "+9"}, "100\n", "255\n", report("50", "255"), 0, "50"},
