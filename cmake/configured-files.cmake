@@ -1,0 +1,46 @@
+# The files that name the build's device and floor, written into
+# configured_dir. The build includes this; the tests also run it alone, for a
+# device and floor of their own, to see that each file follows them:
+#
+#   cmake -DBACKLIGHT_DEVICE=NAME -DBACKLIGHT_FLOOR=N -Dconfigured_dir=DIR -P cmake/configured-files.cmake
+set(top ${CMAKE_CURRENT_LIST_DIR}/..)
+
+# The manual page's footer carries the version, and the date of the latest
+# release in the changelog.
+file(STRINGS ${top}/packaging/changelog signature REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX MATCH ", ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9]+)" date "${signature}")
+set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+list(FIND months ${CMAKE_MATCH_2} month)
+math(EXPR month "${month} + 1")
+if(month LESS 10)
+  set(month 0${month})
+endif()
+set(MAN_DATE ${CMAKE_MATCH_3}-${month}-${CMAKE_MATCH_1})
+# The device's name, as the udev rule (a glob), the mdev line (a regular
+# expression) and the manual page (roff) each must write it.
+string(REPLACE "." "\\." MDEV_DEVICE "${BACKLIGHT_DEVICE}")
+string(REPLACE "-" "\\-" MAN_DEVICE "${BACKLIGHT_DEVICE}")
+# The devicetree node the manual page's example declares: a name such as
+# soc:backlight is the node backlight under the bus node soc.
+string(REGEX REPLACE "^.*:" "" MAN_NODE "${MAN_DEVICE}")
+# What the floor does to a low request, in the manual page's words.
+if(BACKLIGHT_FLOOR EQUAL 0)
+  set(MAN_FLOOR_RULE "a request below 0 writes 0, which switches the backlight off,
+and a request above the maximum writes the maximum.")
+else()
+  set(MAN_FLOOR_RULE "a request below ${BACKLIGHT_FLOOR} writes ${BACKLIGHT_FLOOR}, so the backlight is not
+switched off by accident, and a request above the maximum writes the maximum.
+On a device whose maximum is below ${BACKLIGHT_FLOOR} the maximum wins, and every request
+writes it.")
+endif()
+configure_file(${top}/udev/70-backlight.rules.in ${configured_dir}/70-backlight.rules @ONLY)
+configure_file(${top}/mdev/mdev.conf.in ${configured_dir}/mdev.conf @ONLY)
+configure_file(${top}/mdev/S11backlight.in ${configured_dir}/S11backlight @ONLY)
+# The manual page names the installed mdev line, so the installed page is
+# written at install time, for the prefix of that install (a package's /usr,
+# an archive's or cmake --install's own). build/backlight.1 is the page for the
+# configured prefix, to read before installing.
+set(MAN_DATADIR ${CMAKE_INSTALL_FULL_DATADIR})
+configure_file(${top}/doc/backlight.1.in ${configured_dir}/backlight.1 @ONLY)
+set(MAN_DATADIR @MAN_DATADIR@)
+configure_file(${top}/doc/backlight.1.in ${configured_dir}/backlight.1.in @ONLY)
