@@ -277,7 +277,7 @@ std::string row_name(const testing::TestParamInfo<row> &info)
 #define ROWS(group, ...) \
 	INSTANTIATE_TEST_SUITE_P(group, backlight, testing::ValuesIn(std::vector<row>{__VA_ARGS__}), row_name)
 
-// A query reports what it reads and never writes.
+// A query reports what it reads and never writes, also where it could not write.
 ROWS(query,
 	{"report", {}, "120\n", "255\n", report("120", "255"), 0, "120\n"},
 	{"below_floor_as_read", {}, "3\n", "255\n", report("3", "255"), 0, "3\n"},
@@ -289,32 +289,30 @@ ROWS(query,
 	{"no_newline", {}, "77", "255", report("77", "255"), 0, "77"},
 	{"long_value_read_whole", {}, "0000000000000000000042\n", "255\n", report("42", "255"), 0,
 		"0000000000000000000042\n"},
-	{"only_first_line_counts", {}, "\n42\n", "255\n", report("0", "255"), 0, "\n42\n"});
+	{"only_first_line_counts", {}, "\n42\n", "255\n", report("0", "255"), 0, "\n42\n"},
+	{"read_only_query", {}, "100\n", "255\n", report("100", "255"), 0, "100\n", setup::read_only},
+	{"unprivileged_query", {}, "100\n", "255\n", report("100", "255"), 0, "100\n", setup::unprivileged});
 
-// Current 100, maximum 255 unless the row says otherwise.
+// A set request writes the value it asks for, absolute or relative to the
+// current brightness, and reports it. Current 100, maximum 255 unless the row
+// says otherwise.
 ROWS(set,
 	{"absolute", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50"},
 	{"raise", {"+20"}, "100\n", "255\n", report("120", "255"), 0, "120"},
 	{"lower", {"-20"}, "100\n", "255\n", report("80", "255"), 0, "80"},
+	{"floor_itself", {floor_text}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"above_floor", {above_floor}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
+	{"plus_zero_rewrites", {"+0"}, "100\n", "255\n", report("100", "255"), 0, "100"},
+	{"extra_arguments_ignored", {"50", "junk", "+9"}, "100\n", "255\n", report("50", "255"), 0, "50"});
+
+// A request outside the range writes its nearer end: the floor first, then
+// the maximum.
+ROWS(clamped,
 	{"lower_to_floor", {"-200"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"zero_to_floor", {"0"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"below_floor", {below_floor}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"floor_itself", {floor_text}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"above_floor", {above_floor}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
 	{"ceiling", {"300"}, "100\n", "255\n", report("255", "255"), 0, "255"},
-	{"plus_zero_rewrites", {"+0"}, "100\n", "255\n", report("100", "255"), 0, "100"},
-	{"bare_plus", {"+"}, "100\n", "255\n", report("100", "255"), 0, "100"},
-	{"bare_minus", {"-"}, "100\n", "255\n", report("100", "255"), 0, "100"},
-	{"second_sign_stops_digits", {"+-5"}, "100\n", "255\n", report("100", "255"), 0, "100"},
-	{"letters", {"abc"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"digits_then_letters", {above_floor + "abc"}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
-	{"decimal_point", {"52.7"}, "100\n", "255\n", report("52", "255"), 0, "52"},
-	{"empty_argument", {""}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"blank_then_plus", {" +" + above_floor}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
-	{"leading_zero_is_decimal", {"050"}, "100\n", "255\n", report("50", "255"), 0, "50"},
-	{"hex_is_not_read", {"0x40"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"relative_below_floor", {"+0"}, std::to_string(floor_value - 1) + "\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"extra_arguments_ignored", {"50", "junk", "+9"}, "100\n", "255\n", report("50", "255"), 0, "50"},
 	{"negative_maximum_written_signed", {"50"}, "100\n", "-5\n", report("-5", "-5"), 0, "-5"});
 
 // A maximum below the floor wins over it: from a brightness below both, every
@@ -331,35 +329,31 @@ ROWS(under_floor_maximum,
 	under_floor("raise", "+1"),
 	under_floor("ceiling", "100"));
 
-// Every failure leaves the device as it was and exits 1.
-ROWS(failure,
-	{"no_device_query", {}, {}, {}, not_found(brightness), 1, {}},
-	{"no_device_set", {"50"}, {}, {}, not_found(brightness), 1, {}},
-	{"no_maximum", {"50"}, "100\n", {}, not_found(max_brightness), 1, "100\n"},
-	{"maximum_unreadable", {"50"}, "100\n", "255\n", not_found(max_brightness), 1, "100\n", setup::private_maximum},
-	{"maximum_read_fails", {"50"}, "100\n", {}, not_found(max_brightness), 1, "100\n", setup::maximum_directory},
-	{"read_only_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::read_only},
-	{"read_only_query", {}, "100\n", "255\n", report("100", "255"), 0, "100\n", setup::read_only},
-	{"unprivileged_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::unprivileged},
-	{"unprivileged_query", {}, "100\n", "255\n", report("100", "255"), 0, "100\n", setup::unprivileged},
-	{"device_refuses_write", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::refusing},
-	{"stdout_full_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_full},
-	{"stdout_full_set", {"50"}, "100\n", "255\n", "", 1, "50", setup::stdout_full},
-	{"stdout_hung_up_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_hung_up},
-	{"stdout_no_reader_set", {"50"}, "100\n", "255\n", "", 128 + SIGPIPE, "50", setup::stdout_no_reader},
-	{"few_files_set", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50", setup::few_files},
-	{"huge_argument", {huge}, "100\n", "255\n", report("255", "255"), 0, "255"},
-	{"huge_negative_argument", {"-" + huge}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"huge_with_leading_zeros", {std::string(5000, '0') + "50"}, "100\n", "255\n", report("50", "255"), 0, "50"},
-	{"bad_argument_missing_device", {"junk"}, {}, {}, not_found(brightness), 1, {}});
+// An argument reads as atoi reads it: leading blanks, one sign, decimal digits
+// up to the first other character. Only a sign in front makes it relative.
+ROWS(grammar,
+	{"bare_plus", {"+"}, "100\n", "255\n", report("100", "255"), 0, "100"},
+	{"bare_minus", {"-"}, "100\n", "255\n", report("100", "255"), 0, "100"},
+	{"second_sign_stops_digits", {"+-5"}, "100\n", "255\n", report("100", "255"), 0, "100"},
+	{"letters", {"abc"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"digits_then_letters", {above_floor + "abc"}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
+	{"decimal_point", {"52.7"}, "100\n", "255\n", report("52", "255"), 0, "52"},
+	{"empty_argument", {""}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"blank_then_plus", {" +" + above_floor}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
+	{"leading_zero_is_decimal", {"050"}, "100\n", "255\n", report("50", "255"), 0, "50"},
+	{"hex_is_not_read", {"0x40"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
+	{"huge_with_leading_zeros", {std::string(5000, '0') + "50"}, "100\n", "255\n", report("50", "255"), 0, "50"});
 
-// Values of any length are read whole, and the ends of the int range saturate.
+// Large maxima work as small ones do, values of any length are read whole,
+// and values beyond the int range count as its ends.
 ROWS(range,
 	{"maximum_1000", {}, "1000\n", "1000\n", report("1000", "1000"), 0, "1000\n"},
 	{"maximum_4095_raise", {"+50"}, "4000\n", "4095\n", report("4050", "4095"), 0, "4050"},
 	{"maximum_4095_ceiling", {"+500"}, "4000\n", "4095\n", report("4095", "4095"), 0, "4095"},
 	{"maximum_65535", {"65535"}, "100\n", "65535\n", report("65535", "65535"), 0, "65535"},
 	{"maximum_96000", {"-1000"}, "96000\n", "96000\n", report("95000", "96000"), 0, "95000"},
+	{"huge_argument", {huge}, "100\n", "255\n", report("255", "255"), 0, "255"},
+	{"huge_negative_argument", {"-" + huge}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"argument_too_large", {"99999999999"}, "100\n", "255\n", report("255", "255"), 0, "255"},
 	{"argument_too_small", {"-99999999999"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"sum_too_large", {"+2147483647"}, "100\n", "255\n", report("255", "255"), 0, "255"},
@@ -370,5 +364,29 @@ ROWS(range,
 	{"attribute_too_large", {}, "99999999999\n", "255\n", report("2147483647", "255"), 0, "99999999999\n"},
 	{"attribute_too_small", {}, "-99999999999\n", "255\n", report("-2147483648", "255"), 0, "-99999999999\n"},
 	{"widest_value_written", {"3000000000"}, "100\n", "99999999999\n", report("2147483647", "2147483647"), 0, "2147483647"});
+
+// Every failure that the tool reports says so, exits 1 and leaves the device
+// as it was.
+ROWS(failure,
+	{"no_device_query", {}, {}, {}, not_found(brightness), 1, {}},
+	{"no_device_set", {"50"}, {}, {}, not_found(brightness), 1, {}},
+	{"no_maximum", {"50"}, "100\n", {}, not_found(max_brightness), 1, "100\n"},
+	{"maximum_unreadable", {"50"}, "100\n", "255\n", not_found(max_brightness), 1, "100\n", setup::private_maximum},
+	{"maximum_read_fails", {"50"}, "100\n", {}, not_found(max_brightness), 1, "100\n", setup::maximum_directory},
+	{"read_only_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::read_only},
+	{"unprivileged_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::unprivileged},
+	{"device_refuses_write", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::refusing},
+	{"bad_argument_missing_device", {"junk"}, {}, {}, not_found(brightness), 1, {}});
+
+// Around the tool: a full or hung-up standard output fails the run with
+// status 1, and a reader that has gone ends it by SIGPIPE, by when a set
+// request has written its value and a query has written nothing; four open
+// files are enough.
+ROWS(environment,
+	{"stdout_full_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_full},
+	{"stdout_hung_up_query", {}, "100\n", "255\n", "", 1, "100\n", setup::stdout_hung_up},
+	{"stdout_full_set", {"50"}, "100\n", "255\n", "", 1, "50", setup::stdout_full},
+	{"stdout_no_reader_set", {"50"}, "100\n", "255\n", "", 128 + SIGPIPE, "50", setup::stdout_no_reader},
+	{"few_files_set", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50", setup::few_files});
 
 } // namespace
