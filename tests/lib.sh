@@ -1,0 +1,46 @@
+# shellcheck shell=bash
+# Sourced by the test scripts. A script reports each fault with fail and goes
+# on, so that one run shows them all, and ends with finish: status 1 after a
+# fault, else 0. Where it cannot run here it says why with skip: status 77.
+status=0
+
+fail() {
+	echo "FAIL: $*"
+	status=1
+}
+
+skip() {
+	echo "skipped: $*"
+	exit 77
+}
+
+finish() {
+	exit "$status"
+}
+
+# need COMMAND...: skips unless each command is installed.
+need() {
+	local tool
+	for tool in "$@"; do
+		command -v "$tool" >/dev/null || skip "$tool is not installed"
+	done
+}
+
+# same WHAT GOT WANT
+same() {
+	[ "$2" = "$3" ] || fail "$1 is"$'\n'"$2"$'\n'"not"$'\n'"$3"
+}
+
+# keeping_manifest BUILD_DIR COMMAND...: runs a command that installs from the
+# build tree (cmake --install, or cpack, which installs too), then puts back
+# the install_manifest.txt that the user's own install left, which their
+# uninstall reads.
+keeping_manifest() {
+	local manifest=$1/install_manifest.txt kept result=0
+	shift
+	kept=$(mktemp)
+	if [ -e "$manifest" ]; then cp -p "$manifest" "$kept"; else rm -f "$kept"; fi
+	"$@" || result=$?
+	if [ -e "$kept" ]; then mv "$kept" "$manifest"; else rm -f "$manifest"; fi
+	return "$result"
+}
