@@ -4,10 +4,10 @@
 #
 ################################################################################
 
-# The project's own source and version, from the checkout this tree belongs
-# to, without its build trees.
-BACKLIGHT_VERSION = $(shell sed -n 's/^project.backlight VERSION \([0-9.]*\).*/\1/p' \
-	$(BR2_EXTERNAL_BACKLIGHT_PATH)/../CMakeLists.txt)
+# The project's own source, from the checkout this tree belongs to, without
+# its build trees, and its version, the latest in its changelog.
+BACKLIGHT_VERSION = $(shell sed -n '1s/^backlight (\([0-9.]*\)).*/\1/p' \
+	$(BR2_EXTERNAL_BACKLIGHT_PATH)/../packaging/changelog)
 BACKLIGHT_SITE = $(BR2_EXTERNAL_BACKLIGHT_PATH)/..
 BACKLIGHT_SITE_METHOD = local
 BACKLIGHT_OVERRIDE_SRCDIR_RSYNC_EXCLUSIONS = --exclude /build --exclude '/build-*'
