@@ -20,9 +20,6 @@ set(MAN_DATE ${CMAKE_MATCH_3}-${month}-${CMAKE_MATCH_1})
 # expression) and the manual page (roff) each must write it.
 string(REPLACE "." "\\." MDEV_DEVICE "${BACKLIGHT_DEVICE}")
 string(REPLACE "-" "\\-" MAN_DEVICE "${BACKLIGHT_DEVICE}")
-# The devicetree node the manual page's example declares: a name such as
-# soc:backlight is the node backlight under the bus node soc.
-string(REGEX REPLACE "^.*:" "" MAN_NODE "${MAN_DEVICE}")
 # What the floor does to a low request, in the manual page's words.
 if(BACKLIGHT_FLOOR EQUAL 0)
   set(MAN_FLOOR_RULE "a request below 0 writes 0, which switches the backlight off,
@@ -33,14 +30,16 @@ switched off by accident, and a request above the maximum writes the maximum.
 On a device whose maximum is below ${BACKLIGHT_FLOOR} the maximum wins, and every request
 writes it.")
 endif()
-configure_file(${top}/udev/70-backlight.rules.in ${configured_dir}/70-backlight.rules @ONLY)
-configure_file(${top}/mdev/mdev.conf.in ${configured_dir}/mdev.conf @ONLY)
-configure_file(${top}/mdev/S11backlight.in ${configured_dir}/S11backlight @ONLY)
-# The manual page names the installed mdev line, so the installed page is
+configure_file(${top}/access/70-backlight.rules.in ${configured_dir}/70-backlight.rules @ONLY)
+configure_file(${top}/access/mdev.conf.in ${configured_dir}/mdev.conf @ONLY)
+configure_file(${top}/access/S11backlight.in ${configured_dir}/S11backlight @ONLY)
+# The manual page names the installed mdev line and guide, so the installed page is
 # written at install time, for the prefix of that install (a package's /usr,
 # an archive's or cmake --install's own). build/backlight.1 is the page for the
 # configured prefix, to read before installing.
 set(MAN_DATADIR ${CMAKE_INSTALL_FULL_DATADIR})
-configure_file(${top}/doc/backlight.1.in ${configured_dir}/backlight.1 @ONLY)
+set(MAN_DOCDIR ${CMAKE_INSTALL_FULL_DOCDIR})
+configure_file(${top}/docs/backlight.1.in ${configured_dir}/backlight.1 @ONLY)
 set(MAN_DATADIR @MAN_DATADIR@)
-configure_file(${top}/doc/backlight.1.in ${configured_dir}/backlight.1.in @ONLY)
+set(MAN_DOCDIR @MAN_DOCDIR@)
+configure_file(${top}/docs/backlight.1.in ${configured_dir}/backlight.1.in @ONLY)

@@ -1,6 +1,6 @@
 # armhf, a static executable linked against musl (Debian's musl-dev:armhf);
 # tests run under qemu-arm-static.
-# cmake -S . -B build-musl-armhf --toolchain cmake/arm-linux-musleabihf.cmake
+# cmake -S . -B build-musl-armhf --toolchain cmake/toolchains/arm-linux-musleabihf.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/arm-linux-gnueabihf.cmake)
 set(musl_triplet arm-linux-musleabihf)
 set(musl_arch armhf)

@@ -1,5 +1,5 @@
 # arm64, with Debian's g++-aarch64-linux-gnu; tests run under qemu-aarch64-static.
-# cmake -S . -B build-arm64 --toolchain cmake/aarch64-linux-gnu.cmake
+# cmake -S . -B build-arm64 --toolchain cmake/toolchains/aarch64-linux-gnu.cmake
 set(cross_triplet aarch64-linux-gnu)
 set(cross_processor aarch64)
 set(cross_qemu qemu-aarch64-static)

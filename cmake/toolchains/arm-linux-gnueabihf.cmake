@@ -1,5 +1,5 @@
 # armhf, with Debian's g++-arm-linux-gnueabihf; tests run under qemu-arm-static.
-# cmake -S . -B build-armhf --toolchain cmake/arm-linux-gnueabihf.cmake
+# cmake -S . -B build-armhf --toolchain cmake/toolchains/arm-linux-gnueabihf.cmake
 set(cross_triplet arm-linux-gnueabihf)
 set(cross_processor arm)
 set(cross_qemu qemu-arm-static)
