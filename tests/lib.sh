@@ -31,6 +31,11 @@ same() {
 	[ "$2" = "$3" ] || fail "$1 is"$'\n'"$2"$'\n'"not"$'\n'"$3"
 }
 
+# source_files DIR: every file under DIR, but for build trees and .git.
+source_files() {
+	find "$1" \( -name .git -o -type d -exec test -e '{}/CMakeCache.txt' \; \) -prune -o -type f -print
+}
+
 # keeping_manifest BUILD_DIR COMMAND...: runs a command that installs from the
 # build tree (cmake --install, or cpack, which installs too), then puts back
 # the install_manifest.txt that the user's own install left, which their
@@ -43,4 +48,12 @@ keeping_manifest() {
 	"$@" || result=$?
 	if [ -e "$kept" ]; then mv "$kept" "$manifest"; else rm -f "$manifest"; fi
 	return "$result"
+}
+
+# package_into BUILD_DIR DIR [CPACK ARGUMENT...]: makes the build's package
+# into DIR, keeping the user's install manifest.
+package_into() {
+	local build=$1 dir=$2
+	shift 2
+	keeping_manifest "$build" cpack --config "$build/CPackConfig.cmake" -B "$dir" "$@"
 }
