@@ -26,6 +26,14 @@ need() {
 	done
 }
 
+# use_cache NAME: sets cache to the directory NAME in the user's cache, made
+# if missing, where the tests keep what they download or build once.
+use_cache() {
+	cache=${XDG_CACHE_HOME:-${HOME:-/nonexistent}/.cache}/$1
+	mkdir -p "$cache" 2>/dev/null || [ -d "$cache" ] ||
+		skip "cannot make the cache $cache (set XDG_CACHE_HOME to a directory you can write)"
+}
+
 # same WHAT GOT WANT
 same() {
 	[ "$2" = "$3" ] || fail "$1 is"$'\n'"$2"$'\n'"not"$'\n'"$3"

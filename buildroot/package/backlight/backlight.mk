@@ -32,14 +32,10 @@ endif
 ifeq ($(BR2_ROOTFS_DEVICE_CREATION_DYNAMIC_MDEV),y)
 # mdev takes the first line that matches a device, so the line goes at the
 # top of /etc/mdev.conf, once BusyBox has installed that file, in place of
-# any line a build for another device name put there.
+# the lines this package put there before, such as a build's for another
+# device name; no other line changes. A write error fails the build.
 define BACKLIGHT_MDEV_LINE
-	{ cat $(TARGET_DIR)/usr/share/backlight/mdev.conf; \
-		grep -vxF -f $(TARGET_DIR)/usr/share/backlight/mdev.conf \
-			$(TARGET_DIR)/etc/mdev.conf | \
-			grep -v '^SUBSYSTEM=backlight;.* @chgrp video ' || true; } \
-		> $(TARGET_DIR)/etc/mdev.conf.backlight
-	mv $(TARGET_DIR)/etc/mdev.conf.backlight $(TARGET_DIR)/etc/mdev.conf
+	$(TARGET_DIR)/usr/share/backlight/mdev-conf add $(TARGET_DIR)
 endef
 BACKLIGHT_TARGET_FINALIZE_HOOKS += BACKLIGHT_MDEV_LINE
 
