@@ -32,7 +32,16 @@ writes it.")
 endif()
 configure_file(${top}/access/70-backlight.rules.in ${configured_dir}/70-backlight.rules @ONLY)
 configure_file(${top}/access/mdev.conf.in ${configured_dir}/mdev.conf @ONLY)
+# The boot script names the tool by its installed path, so, like the manual
+# page, it is written at install time; build/S11backlight is the script for
+# the configured prefix.
+if(NOT DEFINED BACKLIGHT_STATE_DIR)
+  set(BACKLIGHT_STATE_DIR /var/lib/backlight)
+endif()
+set(BACKLIGHT_TOOL ${CMAKE_INSTALL_FULL_BINDIR}/backlight)
 configure_file(${top}/access/S11backlight.in ${configured_dir}/S11backlight @ONLY)
+set(BACKLIGHT_TOOL @BACKLIGHT_TOOL@)
+configure_file(${top}/access/S11backlight.in ${configured_dir}/S11backlight.in @ONLY)
 # The manual page names the installed mdev line and guide, so the installed page is
 # written at install time, for the prefix of that install (a package's /usr,
 # an archive's or cmake --install's own). build/backlight.1 is the page for the
