@@ -16,6 +16,7 @@ BACKLIGHT_LICENSE_FILES = LICENSE
 BACKLIGHT_CONF_OPTS = \
 	-DBACKLIGHT_DEVICE="$(call qstrip,$(BR2_PACKAGE_BACKLIGHT_DEVICE))" \
 	-DBACKLIGHT_FLOOR=$(BR2_PACKAGE_BACKLIGHT_FLOOR) \
+	-DBACKLIGHT_STATE_DIR="$(call qstrip,$(BR2_PACKAGE_BACKLIGHT_STATE_DIR))" \
 	-DBUILD_TESTING=OFF
 
 define BACKLIGHT_USERS
@@ -38,17 +39,22 @@ define BACKLIGHT_MDEV_LINE
 	$(TARGET_DIR)/usr/share/backlight/mdev-conf add $(TARGET_DIR)
 endef
 BACKLIGHT_TARGET_FINALIZE_HOOKS += BACKLIGHT_MDEV_LINE
-
-# Announces a backlight that was there before mdev started.
-define BACKLIGHT_INSTALL_INIT_SYSV
-	$(INSTALL) -D -m 0755 $(TARGET_DIR)/usr/share/backlight/S11backlight \
-		$(TARGET_DIR)/etc/init.d/S11backlight
-endef
 else
 define BACKLIGHT_REMOVE_MDEV_FILES
 	rm -rf $(TARGET_DIR)/usr/share/backlight
 endef
 BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_REMOVE_MDEV_FILES
 endif
+
+# For BusyBox or SysV init, whatever manages /dev: saves the brightness at
+# shutdown and, unless turned off, restores it at boot; where mdev handles
+# devices, announces a backlight that was there before mdev started. With
+# systemd, systemd-backlight saves and restores it instead.
+define BACKLIGHT_INSTALL_INIT_SYSV
+	$(INSTALL) -D -m 0755 $(TARGET_DIR)/usr/share/backlight/S11backlight \
+		$(TARGET_DIR)/etc/init.d/S11backlight
+	$(if $(BR2_PACKAGE_BACKLIGHT_RESTORE),,\
+		$(SED) 's/^RESTORE=yes$$/RESTORE=no/' $(TARGET_DIR)/etc/init.d/S11backlight)
+endef
 
 $(eval $(cmake-package))
