@@ -1,8 +1,9 @@
-# The files that name the build's device and floor, written into
-# configured_dir. The build includes this; the tests also run it alone, for a
-# device and floor of their own, to see that each file follows them:
+# The files that name the build's device, floor and state directory, written
+# into configured_dir. The build includes this; the tests also run it alone,
+# for values of their own, to see that each file follows them:
 #
-#   cmake -DBACKLIGHT_DEVICE=NAME -DBACKLIGHT_FLOOR=N -Dconfigured_dir=DIR -P cmake/configured-files.cmake
+#   cmake -DBACKLIGHT_DEVICE=NAME -DBACKLIGHT_FLOOR=N -DBACKLIGHT_STATE_DIR=DIR \
+#     -Dconfigured_dir=DIR -P cmake/configured-files.cmake
 set(top ${CMAKE_CURRENT_LIST_DIR}/..)
 
 # The manual page's footer carries the version, and the date of the latest
@@ -35,9 +36,6 @@ configure_file(${top}/access/mdev.conf.in ${configured_dir}/mdev.conf @ONLY)
 # The boot script names the tool by its installed path, so, like the manual
 # page, it is written at install time; build/S11backlight is the script for
 # the configured prefix.
-if(NOT DEFINED BACKLIGHT_STATE_DIR)
-  set(BACKLIGHT_STATE_DIR /var/lib/backlight)
-endif()
 set(BACKLIGHT_TOOL ${CMAKE_INSTALL_FULL_BINDIR}/backlight)
 configure_file(${top}/access/S11backlight.in ${configured_dir}/S11backlight @ONLY)
 set(BACKLIGHT_TOOL @BACKLIGHT_TOOL@)
