@@ -39,6 +39,14 @@ same() {
 	[ "$2" = "$3" ] || fail "$1 is"$'\n'"$2"$'\n'"not"$'\n'"$3"
 }
 
+# other_mdev_lines DEVICE: mdev lines that are not the installed one's, and
+# stay where it is added or removed: a second panel's, and one for another
+# attribute of DEVICE.
+other_mdev_lines() {
+	printf '%s\n' "SUBSYSTEM=backlight;lvds 0:0 644 ! @chgrp video /sys\$DEVPATH/brightness" \
+		"SUBSYSTEM=backlight;$1 0:0 644 ! @chgrp video /sys\$DEVPATH/bl_power"
+}
+
 # source_files DIR: every file under DIR, but for build trees and .git.
 source_files() {
 	find "$1" \( -name .git -o -type d -exec test -e '{}/CMakeCache.txt' \; \) -prune -o -type f -print
