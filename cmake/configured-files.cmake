@@ -31,15 +31,23 @@ switched off by accident, and a request above the maximum writes the maximum.
 On a device whose maximum is below ${BACKLIGHT_FLOOR} the maximum wins, and every request
 writes it.")
 endif()
-configure_file(${top}/access/70-backlight.rules.in ${configured_dir}/70-backlight.rules @ONLY)
+# What a build installs outside its prefix is named after its device, so
+# that builds for two devices, each under its own prefix, live side by side.
+set(BACKLIGHT_RULE 70-backlight-${BACKLIGHT_DEVICE}.rules)
+set(BACKLIGHT_SCRIPT S12backlight-${BACKLIGHT_DEVICE})
+configure_file(${top}/access/70-backlight.rules.in ${configured_dir}/${BACKLIGHT_RULE} @ONLY)
 configure_file(${top}/access/mdev.conf.in ${configured_dir}/mdev.conf @ONLY)
-# The boot script names the tool by its installed path, so, like the manual
-# page, it is written at install time; build/S11backlight is the script for
-# the configured prefix.
+# The boot script names the tool by its installed path, in single quotes, so,
+# like the manual page, it is written at install time; build/S12backlight-NAME
+# is the script for the configured prefix.
 set(BACKLIGHT_TOOL ${CMAKE_INSTALL_FULL_BINDIR}/backlight)
-configure_file(${top}/access/S11backlight.in ${configured_dir}/S11backlight @ONLY)
+if(BACKLIGHT_TOOL MATCHES "['\n\r]")
+  message(FATAL_ERROR "The boot script cannot name the tool at\n \"${BACKLIGHT_TOOL}\"\n"
+    "The install prefix and directories hold no quote (') and no line break.")
+endif()
+configure_file(${top}/access/S12backlight.in ${configured_dir}/${BACKLIGHT_SCRIPT} @ONLY)
 set(BACKLIGHT_TOOL @BACKLIGHT_TOOL@)
-configure_file(${top}/access/S11backlight.in ${configured_dir}/S11backlight.in @ONLY)
+configure_file(${top}/access/S12backlight.in ${configured_dir}/S12backlight.in @ONLY)
 # The manual page names the installed mdev line and guide, so the installed page is
 # written at install time, for the prefix of that install (a package's /usr,
 # an archive's or cmake --install's own). build/backlight.1 is the page for the

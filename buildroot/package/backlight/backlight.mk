@@ -13,8 +13,9 @@ BACKLIGHT_SITE_METHOD = local
 BACKLIGHT_OVERRIDE_SRCDIR_RSYNC_EXCLUSIONS = --exclude /build --exclude '/build-*'
 BACKLIGHT_LICENSE = MIT
 BACKLIGHT_LICENSE_FILES = LICENSE
+BACKLIGHT_DEVICE = $(call qstrip,$(BR2_PACKAGE_BACKLIGHT_DEVICE))
 BACKLIGHT_CONF_OPTS = \
-	-DBACKLIGHT_DEVICE="$(call qstrip,$(BR2_PACKAGE_BACKLIGHT_DEVICE))" \
+	-DBACKLIGHT_DEVICE="$(BACKLIGHT_DEVICE)" \
 	-DBACKLIGHT_FLOOR=$(BR2_PACKAGE_BACKLIGHT_FLOOR) \
 	-DBACKLIGHT_STATE_DIR="$(call qstrip,$(BR2_PACKAGE_BACKLIGHT_STATE_DIR))" \
 	-DBUILD_TESTING=OFF
@@ -23,12 +24,21 @@ define BACKLIGHT_USERS
 	- - video -1 * - - - Users who may set the backlight's brightness
 endef
 
-ifeq ($(BR2_PACKAGE_HAS_UDEV),)
-define BACKLIGHT_REMOVE_UDEV_RULE
-	rm -f $(TARGET_DIR)/usr/lib/udev/rules.d/70-backlight.rules
+# A rebuild leaves the target's files, so the rule and the boot script of an
+# earlier build, for another device name or under an older name, go; each is
+# known by a line that only this package's files hold.
+define BACKLIGHT_REMOVE_EARLIER_FILES
+	for file in $(TARGET_DIR)/usr/lib/udev/rules.d/70-backlight*.rules \
+		$(TARGET_DIR)/etc/init.d/S11backlight $(TARGET_DIR)/etc/init.d/S12backlight-*; do \
+		case $$file in \
+		*/70-backlight-$(BACKLIGHT_DEVICE).rules) [ -n "$(BR2_PACKAGE_HAS_UDEV)" ] || rm -f $$file ;; \
+		*/S12backlight-$(BACKLIGHT_DEVICE)) ;; \
+		*) ! grep -qs -e '^# Lets members of the video group set the brightness of the display backlight$$' \
+			-e '^# For BusyBox or SysV init: the display backlight$$' $$file || rm -f $$file ;; \
+		esac; \
+	done
 endef
-BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_REMOVE_UDEV_RULE
-endif
+BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_REMOVE_EARLIER_FILES
 
 ifeq ($(BR2_ROOTFS_DEVICE_CREATION_DYNAMIC_MDEV),y)
 # mdev takes the first line that matches a device, so the line goes at the
@@ -51,10 +61,10 @@ endif
 # devices, announces a backlight that was there before mdev started. With
 # systemd, systemd-backlight saves and restores it instead.
 define BACKLIGHT_INSTALL_INIT_SYSV
-	$(INSTALL) -D -m 0755 $(TARGET_DIR)/usr/share/backlight/S11backlight \
-		$(TARGET_DIR)/etc/init.d/S11backlight
+	$(INSTALL) -D -m 0755 $(TARGET_DIR)/usr/share/backlight/S12backlight-$(BACKLIGHT_DEVICE) \
+		$(TARGET_DIR)/etc/init.d/S12backlight-$(BACKLIGHT_DEVICE)
 	$(if $(BR2_PACKAGE_BACKLIGHT_RESTORE),,\
-		$(SED) 's/^RESTORE=yes$$/RESTORE=no/' $(TARGET_DIR)/etc/init.d/S11backlight)
+		$(SED) 's/^RESTORE=yes$$/RESTORE=no/' $(TARGET_DIR)/etc/init.d/S12backlight-$(BACKLIGHT_DEVICE))
 endef
 
 $(eval $(cmake-package))
