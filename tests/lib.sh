@@ -34,6 +34,28 @@ use_cache() {
 		skip "cannot make the cache $cache (set XDG_CACHE_HOME to a directory you can write)"
 }
 
+# fetch CACHE PACKAGE PATTERN...: unpacks the paths of the package that match
+# the patterns into CACHE, fetched with apt-get download rather than
+# installed, so that apt never trades the host's compilers for a target's.
+# Only a missing network is a reason to skip; any other failure, such as a
+# full disk, is shown, and fails.
+fetch() {
+	local cache=$1 package=$2 log
+	shift 2
+	rm -rf "$cache/download" && mkdir -p "$cache/download"
+	if ! log=$(cd "$cache/download" && apt-get download "$package" 2>&1); then
+		case $log in
+		*"Temporary failure resolving"* | *"Could not resolve"* | *"Could not connect"* | *"nreachable"*)
+			skip "cannot download $package, and it is not in $cache yet: no network" ;;
+		esac
+		echo "$log"
+		echo "FAIL: cannot download $package"
+		exit 1
+	fi
+	dpkg-deb --fsys-tarfile "$cache"/download/*.deb | tar -x -C "$cache" --wildcards "$@"
+	rm -rf "$cache/download"
+}
+
 # same WHAT GOT WANT
 same() {
 	[ "$2" = "$3" ] || fail "$1 is"$'\n'"$2"$'\n'"not"$'\n'"$3"

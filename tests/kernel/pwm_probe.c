@@ -62,6 +62,8 @@ static const struct of_device_id probe_of_match[] = {
 	{ .compatible = "backlight-test,pwm-probe" },
 	{}
 };
+/* Lets a device manager load the module for the devicetree's node. */
+MODULE_DEVICE_TABLE(of, probe_of_match);
 
 static struct platform_driver probe_driver = {
 	.probe = probe_probe,
