@@ -42,8 +42,8 @@ configure_file(${top}/access/mdev.conf.in ${configured_dir}/mdev.conf @ONLY)
 # is the script for the configured prefix.
 set(BACKLIGHT_TOOL ${CMAKE_INSTALL_FULL_BINDIR}/backlight)
 if(BACKLIGHT_TOOL MATCHES "['\n\r]")
-  message(FATAL_ERROR "The boot script cannot name the tool at\n \"${BACKLIGHT_TOOL}\"\n"
-    "The install prefix and directories hold no quote (') and no line break.")
+  message(FATAL_ERROR "CMAKE_INSTALL_PREFIX cannot be written in the boot script:\n \"${CMAKE_INSTALL_PREFIX}\"\n"
+    "The tool's path, ${BACKLIGHT_TOOL}, holds no quote (') and no line break.")
 endif()
 configure_file(${top}/access/S12backlight.in ${configured_dir}/${BACKLIGHT_SCRIPT} @ONLY)
 set(BACKLIGHT_TOOL @BACKLIGHT_TOOL@)
