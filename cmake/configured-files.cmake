@@ -35,19 +35,23 @@ endif()
 # that builds for two devices, each under its own prefix, live side by side.
 set(BACKLIGHT_RULE 70-backlight-${BACKLIGHT_DEVICE}.rules)
 set(BACKLIGHT_SCRIPT S12backlight-${BACKLIGHT_DEVICE})
+set(BACKLIGHT_TRIGGERS backlight-${BACKLIGHT_DEVICE}.conf)
 configure_file(${top}/access/70-backlight.rules.in ${configured_dir}/${BACKLIGHT_RULE} @ONLY)
 configure_file(${top}/access/mdev.conf.in ${configured_dir}/mdev.conf @ONLY)
-# The boot script names the tool by its installed path, in single quotes, so,
-# like the manual page, it is written at install time; build/S12backlight-NAME
-# is the script for the configured prefix.
+# The boot script and the keys' triggers name the tool by its installed path,
+# in single quotes, so, like the manual page, they are written at install
+# time; build/S12backlight-NAME and build/backlight-NAME.conf are those for
+# the configured prefix. triggerhappy takes a '#' for a comment.
 set(BACKLIGHT_TOOL ${CMAKE_INSTALL_FULL_BINDIR}/backlight)
-if(BACKLIGHT_TOOL MATCHES "['\n\r]")
+if(BACKLIGHT_TOOL MATCHES "['#\n\r]")
   message(FATAL_ERROR "CMAKE_INSTALL_PREFIX cannot be written in the boot script:\n \"${CMAKE_INSTALL_PREFIX}\"\n"
-    "The tool's path, ${BACKLIGHT_TOOL}, holds no quote (') and no line break.")
+    "The tool's path, ${BACKLIGHT_TOOL}, holds no quote ('), '#' or line break.")
 endif()
 configure_file(${top}/access/S12backlight.in ${configured_dir}/${BACKLIGHT_SCRIPT} @ONLY)
+configure_file(${top}/access/backlight.triggers.in ${configured_dir}/${BACKLIGHT_TRIGGERS} @ONLY)
 set(BACKLIGHT_TOOL @BACKLIGHT_TOOL@)
 configure_file(${top}/access/S12backlight.in ${configured_dir}/S12backlight.in @ONLY)
+configure_file(${top}/access/backlight.triggers.in ${configured_dir}/backlight.triggers.in @ONLY)
 # The manual page names the installed mdev line and guide, so the installed page is
 # written at install time, for the prefix of that install (a package's /usr,
 # an archive's or cmake --install's own). build/backlight.1 is the page for the
