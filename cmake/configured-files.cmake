@@ -41,12 +41,9 @@ configure_file(${top}/access/mdev.conf.in ${configured_dir}/mdev.conf @ONLY)
 # The boot script and the keys' triggers name the tool by its installed path,
 # in single quotes, so, like the manual page, they are written at install
 # time; build/S12backlight-NAME and build/backlight-NAME.conf are those for
-# the configured prefix. triggerhappy takes a '#' for a comment.
-set(BACKLIGHT_TOOL ${CMAKE_INSTALL_FULL_BINDIR}/backlight)
-if(BACKLIGHT_TOOL MATCHES "['#\n\r]")
-  message(FATAL_ERROR "CMAKE_INSTALL_PREFIX cannot be written in the boot script:\n \"${CMAKE_INSTALL_PREFIX}\"\n"
-    "The tool's path, ${BACKLIGHT_TOOL}, holds no quote ('), '#' or line break.")
-endif()
+# the configured prefix.
+include(${CMAKE_CURRENT_LIST_DIR}/tool-path.cmake)
+backlight_tool("${CMAKE_INSTALL_FULL_BINDIR}")
 configure_file(${top}/access/S12backlight.in ${configured_dir}/${BACKLIGHT_SCRIPT} @ONLY)
 configure_file(${top}/access/backlight.triggers.in ${configured_dir}/${BACKLIGHT_TRIGGERS} @ONLY)
 set(BACKLIGHT_TOOL @BACKLIGHT_TOOL@)
