@@ -20,16 +20,10 @@ BACKLIGHT_CONF_OPTS = \
 	-DBACKLIGHT_STATE_DIR="$(call qstrip,$(BR2_PACKAGE_BACKLIGHT_STATE_DIR))" \
 	-DBUILD_TESTING=OFF
 
-ifeq ($(BR2_PACKAGE_BACKLIGHT_KEYS),y)
 define BACKLIGHT_USERS
 	- - video -1 * - - - Users who may set the backlight's brightness
-	thd -1 thd -1 * - - video Runs the triggers of triggerhappy
+	$(if $(BR2_PACKAGE_BACKLIGHT_KEYS),thd -1 thd -1 * - - video Runs the triggers of triggerhappy)
 endef
-else
-define BACKLIGHT_USERS
-	- - video -1 * - - - Users who may set the backlight's brightness
-endef
-endif
 
 # A rebuild leaves the target's files, so the rule, the boot script and the
 # keys' files of an earlier build, for another device name, under an older

@@ -40,12 +40,15 @@ GROUPADD_PARAM:${PN} = "--system video"
 BACKLIGHT_SCRIPT = "backlight-${BACKLIGHT_DEVICE}"
 BACKLIGHT_SYSV = "${@'yes' if bb.utils.contains('DISTRO_FEATURES', 'sysvinit', True, False, d) \
 	or d.getVar('VIRTUAL-RUNTIME_init_manager') == 'busybox' else 'no'}"
+BACKLIGHT_START = "07"
+BACKLIGHT_STOP = "20"
 INITSCRIPT_NAME = "${BACKLIGHT_SCRIPT}"
-INITSCRIPT_PARAMS = "start 07 S . stop 20 0 6 ."
+INITSCRIPT_PARAMS = "start ${BACKLIGHT_START} S . stop ${BACKLIGHT_STOP} 0 6 ."
 # update-rc.d makes the links only where DISTRO_FEATURES has sysvinit:
 # without it, BusyBox's init reads these, which the install makes itself.
 BACKLIGHT_LINKS = "${@'' if bb.utils.contains('DISTRO_FEATURES', 'sysvinit', True, False, d) \
-	or d.getVar('BACKLIGHT_SYSV') != 'yes' else 'rcS.d/S07 rc0.d/K20 rc6.d/K20'}"
+	or d.getVar('BACKLIGHT_SYSV') != 'yes' \
+	else 'rcS.d/S${BACKLIGHT_START} rc0.d/K${BACKLIGHT_STOP} rc6.d/K${BACKLIGHT_STOP}'}"
 
 # The udev rule where udev runs, the mdev lines where mdev does; the keys'
 # triggers, which need meta-oe's triggerhappy, are left out.
