@@ -56,6 +56,32 @@ fetch() {
 	rm -rf "$cache/download"
 }
 
+# kernel_release FLAVOUR: sets release to Debian's kernel of that flavour, in
+# the version of the installed linux-headers-amd64, whose common headers the
+# tests' modules are built with; else skips.
+kernel_release() {
+	release=$(dpkg-query -W -f='${Depends}' linux-headers-amd64 2>/dev/null |
+		sed -n 's/^linux-headers-\([^ ,]*\)-amd64.*/\1/p')
+	[ -d "/usr/src/linux-headers-${release:-none}-common" ] || skip "linux-headers-amd64 is not installed"
+	release=$release-$1
+}
+
+# board_dtb DTS NODE LEVELS STEPS DTB: QEMU's own devicetree DTS of its virt
+# board, with the recording PWM chip (tests/kernel/pwm_probe.c) driving a
+# pwm-backlight node NODE, whose brightness-levels are LEVELS
+# (comma-separated; none for the kernel's own table) over STEPS interpolated
+# steps, compiled into DTB.
+board_dtb() {
+	{
+		cat "$1"
+		echo '/ { pwm: pwm-probe { compatible = "backlight-test,pwm-probe"; #pwm-cells = <2>; };'
+		echo "  $2 { compatible = \"pwm-backlight\"; pwms = <&pwm 0 1000000>;"
+		[ -z "$3" ] || echo "brightness-levels = <${3//,/ }>; default-brightness-level = <5>;"
+		[ -z "$4" ] || echo "num-interpolated-steps = <$4>;"
+		echo '}; };'
+	} | dtc -q -I dts -O dtb -o "$5"
+}
+
 # same WHAT GOT WANT
 same() {
 	[ "$2" = "$3" ] || fail "$1 is"$'\n'"$2"$'\n'"not"$'\n'"$3"
