@@ -68,6 +68,8 @@ do_install:append() {
 	udev | systemd) rm -r $share ;;
 	*) rm -r $share ${D}${nonarch_base_libdir}/udev ;;
 	esac
+	# The rule's directory held nothing else.
+	[ -d ${D}${nonarch_base_libdir}/udev ] || rmdir ${D}${nonarch_base_libdir}
 }
 
 # The mdev lines go to the top of /etc/mdev.conf, whether the root file
