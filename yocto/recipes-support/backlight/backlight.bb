@@ -1,7 +1,11 @@
+# nooelint: oelint.file.underscores, oelint.var.mandatoryvar.HOMEPAGE
+# The file name has no version: the recipe builds the checkout that its layer
+# belongs to, which has no release to name. HOMEPAGE waits for a public home.
 SUMMARY = "Show or set the brightness of a PWM display backlight"
 DESCRIPTION = "backlight shows and sets the brightness of one display backlight \
-through the kernel's sysfs backlight class: a plain number sets it, +N and -N \
-change it, and the value is kept between a floor and the device's maximum."
+               through the kernel's sysfs backlight class: a plain number sets it, +N and -N \
+               change it, and the value is kept between a floor and the device's maximum."
+SECTION = "utils"
 LICENSE = "MIT"
 LIC_FILES_CHKSUM = "file://LICENSE;md5=8df617ae958168c661196399579b178d"
 
@@ -11,21 +15,27 @@ LIC_FILES_CHKSUM = "file://LICENSE;md5=8df617ae958168c661196399579b178d"
 # bbappend sets them.
 BACKLIGHT_DEVICE ??= "pwm-backlight"
 BACKLIGHT_FLOOR ??= "10"
-BACKLIGHT_STATE_DIR ??= "/var/lib/backlight"
+BACKLIGHT_STATE_DIR ??= "${localstatedir}/lib/backlight"
 
-# The checkout this layer belongs to, but for its build trees and tests: the
-# local files' checksums rebuild the tool when one changes. The version is
-# the latest in the changelog, where CMake takes it.
+# The sources are the checkout that this layer belongs to, but for its build
+# trees and tests: the local files' checksums rebuild the tool when one
+# changes. The version is the latest in the changelog, where CMake takes it.
+BACKLIGHT_CHECKOUT := "${@os.path.normpath(d.getVar('THISDIR') + '/../../..')}"
+def backlight_version(d):
+    with open(d.getVar('BACKLIGHT_CHECKOUT') + '/packaging/changelog') as changelog:
+        return changelog.readline().split('(')[1].split(')')[0]
+PV = "${@backlight_version(d)}"
+# Its files are not beside the recipe, where a bbappend would add others.
+# nooelint: oelint.vars.fileextrapaths, oelint.vars.outofcontext
 FILESEXTRAPATHS:prepend := "${BACKLIGHT_CHECKOUT}:"
 SRC_URI = "file://CMakeLists.txt file://LICENSE file://access file://cmake file://docs file://packaging file://src"
 S = "${UNPACKDIR}"
-PV = "${@open(d.getVar('BACKLIGHT_CHECKOUT') + '/packaging/changelog').readline().split('(')[1].split(')')[0]}"
 
 inherit cmake update-rc.d useradd
 
 EXTRA_OECMAKE = "-DBACKLIGHT_DEVICE=${BACKLIGHT_DEVICE} -DBACKLIGHT_FLOOR=${BACKLIGHT_FLOOR} \
-	-DBACKLIGHT_STATE_DIR=${BACKLIGHT_STATE_DIR} -DUDEV_RULES_DIR=${nonarch_base_libdir}/udev/rules.d \
-	-DBUILD_TESTING=OFF"
+                 -DBACKLIGHT_STATE_DIR=${BACKLIGHT_STATE_DIR} -DUDEV_RULES_DIR=${nonarch_base_libdir}/udev/rules.d \
+                 -DBUILD_TESTING=OFF"
 
 # The device and floor differ from board to board.
 PACKAGE_ARCH = "${MACHINE_ARCH}"
@@ -36,40 +46,43 @@ GROUPADD_PARAM:${PN} = "--system video"
 
 # The boot script, where the init is SysV's or BusyBox's; under systemd,
 # systemd-backlight keeps the brightness. Its slot comes after the modules
-# (modutils.sh, 06) and mdev (04), and it stops in runlevels 0 and 6.
+# (modutils.sh, 06) and, where update-rc.d links it, mdev (04), and it stops
+# in runlevels 0 and 6.
 BACKLIGHT_SCRIPT = "backlight-${BACKLIGHT_DEVICE}"
 BACKLIGHT_SYSV = "${@'yes' if bb.utils.contains('DISTRO_FEATURES', 'sysvinit', True, False, d) \
-	or d.getVar('VIRTUAL-RUNTIME_init_manager') == 'busybox' else 'no'}"
+    or d.getVar('VIRTUAL-RUNTIME_init_manager') == 'busybox' else 'no'}"
 BACKLIGHT_START = "07"
 BACKLIGHT_STOP = "20"
 INITSCRIPT_NAME = "${BACKLIGHT_SCRIPT}"
 INITSCRIPT_PARAMS = "start ${BACKLIGHT_START} S . stop ${BACKLIGHT_STOP} 0 6 ."
-# update-rc.d makes the links only where DISTRO_FEATURES has sysvinit:
-# without it, BusyBox's init reads these, which the install makes itself.
+# oe-core's update-rc.d class makes links only where DISTRO_FEATURES has
+# sysvinit, which INIT_MANAGER mdev-busybox leaves out. Yet BusyBox's rcS and
+# rcK run what is linked in rcS.d and rc6.d, so there the install makes the
+# links itself, or the script would never run.
 BACKLIGHT_LINKS = "${@'' if bb.utils.contains('DISTRO_FEATURES', 'sysvinit', True, False, d) \
-	or d.getVar('BACKLIGHT_SYSV') != 'yes' \
-	else 'rcS.d/S${BACKLIGHT_START} rc0.d/K${BACKLIGHT_STOP} rc6.d/K${BACKLIGHT_STOP}'}"
+    or d.getVar('BACKLIGHT_SYSV') != 'yes' \
+    else 'rcS.d/S${BACKLIGHT_START} rc0.d/K${BACKLIGHT_STOP} rc6.d/K${BACKLIGHT_STOP}'}"
 
 # The udev rule where udev runs, the mdev lines where mdev does; the keys'
 # triggers, which need meta-oe's triggerhappy, are left out.
 do_install:append() {
-	share=${D}${datadir}/backlight
-	rm $share/backlight-${BACKLIGHT_DEVICE}.conf
-	if [ "${BACKLIGHT_SYSV}" = yes ]; then
-		install -D -m 0755 $share/S12backlight-${BACKLIGHT_DEVICE} ${D}${INIT_D_DIR}/${BACKLIGHT_SCRIPT}
-	fi
-	rm $share/S12backlight-${BACKLIGHT_DEVICE}
-	for link in ${BACKLIGHT_LINKS}; do
-		install -d ${D}${sysconfdir}/${link%/*}
-		ln -s ../init.d/${BACKLIGHT_SCRIPT} ${D}${sysconfdir}/"$link"${BACKLIGHT_SCRIPT}
-	done
-	case "${VIRTUAL-RUNTIME_dev_manager}" in
-	busybox-mdev) rm -r ${D}${nonarch_base_libdir}/udev ;;
-	udev | systemd) rm -r $share ;;
-	*) rm -r $share ${D}${nonarch_base_libdir}/udev ;;
-	esac
-	# The rule's directory held nothing else.
-	[ -d ${D}${nonarch_base_libdir}/udev ] || rmdir ${D}${nonarch_base_libdir}
+    share=${D}${datadir}/backlight
+    rm $share/backlight-${BACKLIGHT_DEVICE}.conf
+    if [ "${BACKLIGHT_SYSV}" = yes ]; then
+        install -D -m 0755 $share/S12backlight-${BACKLIGHT_DEVICE} ${D}${INIT_D_DIR}/${BACKLIGHT_SCRIPT}
+    fi
+    rm $share/S12backlight-${BACKLIGHT_DEVICE}
+    for link in ${BACKLIGHT_LINKS}; do
+        install -d ${D}${sysconfdir}/${link%/*}
+        ln -s ../init.d/${BACKLIGHT_SCRIPT} ${D}${sysconfdir}/"$link"${BACKLIGHT_SCRIPT}
+    done
+    case "${VIRTUAL-RUNTIME_dev_manager}" in
+    busybox-mdev) rm -r ${D}${nonarch_base_libdir}/udev ;;
+    udev | systemd) rm -r $share ;;
+    *) rm -r $share ${D}${nonarch_base_libdir}/udev ;;
+    esac
+    # The rule's directory held nothing else.
+    [ -d ${D}${nonarch_base_libdir}/udev ] || rmdir ${D}${nonarch_base_libdir}
 }
 
 # The mdev lines go to the top of /etc/mdev.conf, whether the root file
@@ -77,12 +90,12 @@ do_install:append() {
 # come out again when it is removed.
 RDEPENDS:${PN} += "${@'busybox-mdev' if d.getVar('VIRTUAL-RUNTIME_dev_manager') == 'busybox-mdev' else ''}"
 pkg_postinst:${PN}() {
-	if [ -x $D${datadir}/backlight/mdev-conf ]; then
-		$D${datadir}/backlight/mdev-conf add ${D:-/}
-	fi
+    if [ -x $D${datadir}/backlight/mdev-conf ]; then
+        $D${datadir}/backlight/mdev-conf add ${D:-/}
+    fi
 }
 pkg_prerm:${PN}() {
-	if [ -x ${datadir}/backlight/mdev-conf ]; then
-		${datadir}/backlight/mdev-conf remove /
-	fi
+    if [ -x ${datadir}/backlight/mdev-conf ]; then
+        ${datadir}/backlight/mdev-conf remove /
+    fi
 }
