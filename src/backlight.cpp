@@ -32,7 +32,7 @@ constexpr long long brightness_floor = BACKLIGHT_FLOOR;
 }
 
 // Raises value to low, then lowers it to high: high wins when high < low.
-constexpr long long bounded(long long value, long long low, long long high)
+long long bounded(long long value, long long low, long long high)
 {
 	value = value < low ? low : value;
 	return value > high ? high : value;
