@@ -4,8 +4,8 @@
 #
 ################################################################################
 
-# The project's own source, from the checkout this tree belongs to, without
-# its build trees, and its version, the latest in its changelog.
+# The checkout this tree belongs to, but for its build trees; the version is
+# the latest in its changelog.
 BACKLIGHT_VERSION = $(shell sed -n '1s/^backlight (\([0-9.]*\)).*/\1/p' \
 	$(BR2_EXTERNAL_BACKLIGHT_PATH)/../packaging/changelog)
 BACKLIGHT_SITE = $(BR2_EXTERNAL_BACKLIGHT_PATH)/..
@@ -25,50 +25,37 @@ define BACKLIGHT_USERS
 	$(if $(BR2_PACKAGE_BACKLIGHT_KEYS),thd -1 thd -1 * - - video Runs the triggers of triggerhappy)
 endef
 
-# A rebuild leaves the target's files, so the rule, the boot script and the
-# keys' files of an earlier build, for another device name, under an older
-# name or with other options, go; each is known by a line that only this
-# package's files hold.
-define BACKLIGHT_REMOVE_EARLIER_FILES
-	for file in $(TARGET_DIR)/usr/lib/udev/rules.d/70-backlight*.rules \
-		$(TARGET_DIR)/etc/init.d/S11backlight $(TARGET_DIR)/etc/init.d/S12backlight-* \
-		$(TARGET_DIR)/etc/triggerhappy/triggers.d/backlight-*.conf $(TARGET_DIR)/etc/default/triggerhappy; do \
-		case $$file in \
-		*/70-backlight-$(BACKLIGHT_DEVICE).rules) [ -n "$(BR2_PACKAGE_HAS_UDEV)" ] || rm -f $$file ;; \
-		*/S12backlight-$(BACKLIGHT_DEVICE)) ;; \
-		*/backlight-$(BACKLIGHT_DEVICE).conf | */default/triggerhappy) \
-			[ -z "$(BR2_PACKAGE_BACKLIGHT_KEYS)" ] || continue; \
-			! grep -qs -e '^# Brightness keys for the display backlight$$' \
-				-e '^# Written by the backlight package for the brightness keys' $$file || rm -f $$file ;; \
-		*) ! grep -qs -e '^# Lets members of the video group set the brightness of the display backlight$$' \
-			-e '^# For BusyBox or SysV init: the display backlight$$' \
-			-e '^# Brightness keys for the display backlight$$' $$file || rm -f $$file ;; \
-		esac; \
-	done
-	rm -f $(TARGET_DIR)/usr/share/backlight/mdev-keys.conf
-endef
-BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_REMOVE_EARLIER_FILES
-
-# The brightness keys: the triggers, where triggerhappy reads them, run as a
-# user of their own in video; with mdev, an input device that appears after
-# boot is handed to thd, and mdev goes on to the image's own line for it.
+# The keys: the triggers, their own lock, which only root and video may open,
+# need flock; with mdev, input devices that appear later are handed to thd.
 ifeq ($(BR2_PACKAGE_BACKLIGHT_KEYS),y)
 define BACKLIGHT_INSTALL_KEYS
-	$(INSTALL) -D -m 0644 $(TARGET_DIR)/usr/share/backlight/backlight-$(BACKLIGHT_DEVICE).conf \
+	$(INSTALL) -D -m 0640 $(TARGET_DIR)/usr/share/backlight/backlight-$(BACKLIGHT_DEVICE).conf \
 		$(TARGET_DIR)/etc/triggerhappy/triggers.d/backlight-$(BACKLIGHT_DEVICE).conf
-	$(INSTALL) -D -m 0644 $(BACKLIGHT_PKGDIR)/triggerhappy $(TARGET_DIR)/etc/default/triggerhappy
 	$(if $(BR2_ROOTFS_DEVICE_CREATION_DYNAMIC_MDEV),\
 		echo '-input/event[0-9]+ 0:0 640 @/usr/sbin/th-cmd --socket /var/run/thd.socket --passfd --add /dev/$$MDEV' \
 			>$(TARGET_DIR)/usr/share/backlight/mdev-keys.conf)
 endef
 BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_INSTALL_KEYS
+define BACKLIGHT_PERMISSIONS
+	/etc/triggerhappy/triggers.d/backlight-$(BACKLIGHT_DEVICE).conf f 640 0 video - - - - -
+endef
+define BACKLIGHT_CHECK_FLOCK
+	test -e $(TARGET_DIR)/usr/bin/flock || test -e $(TARGET_DIR)/bin/flock || \
+		{ echo "backlight: the brightness keys need flock in the target (BusyBox's or util-linux's)"; false; }
+endef
+BACKLIGHT_TARGET_FINALIZE_HOOKS += BACKLIGHT_CHECK_FLOCK
+endif
+
+ifeq ($(BR2_PACKAGE_HAS_UDEV),)
+define BACKLIGHT_REMOVE_UDEV_RULE
+	rm -f $(TARGET_DIR)/usr/lib/udev/rules.d/70-backlight-$(BACKLIGHT_DEVICE).rules
+endef
+BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_REMOVE_UDEV_RULE
 endif
 
 ifeq ($(BR2_ROOTFS_DEVICE_CREATION_DYNAMIC_MDEV),y)
-# mdev takes the first line that matches a device, so the line goes at the
-# top of /etc/mdev.conf, once BusyBox has installed that file, in place of
-# the lines this package put there before, such as a build's for another
-# device name; no other line changes. A write error fails the build.
+# The line goes first in BusyBox's /etc/mdev.conf, or the build fails; an
+# overlay's mdev.conf, copied after this, must hold it itself.
 define BACKLIGHT_MDEV_LINE
 	$(TARGET_DIR)/usr/share/backlight/mdev-conf add $(TARGET_DIR)
 endef
@@ -80,15 +67,13 @@ endef
 BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_REMOVE_MDEV_FILES
 endif
 
-# For BusyBox or SysV init, whatever manages /dev: saves the brightness at
-# shutdown and, unless turned off, restores it at boot; where mdev handles
-# devices, announces a backlight that was there before mdev started. With
-# systemd, systemd-backlight saves and restores it instead.
+# For BusyBox or SysV init (with systemd, systemd-backlight does its work).
 define BACKLIGHT_INSTALL_INIT_SYSV
 	$(INSTALL) -D -m 0755 $(TARGET_DIR)/usr/share/backlight/S12backlight-$(BACKLIGHT_DEVICE) \
 		$(TARGET_DIR)/etc/init.d/S12backlight-$(BACKLIGHT_DEVICE)
 	$(if $(BR2_PACKAGE_BACKLIGHT_RESTORE),,\
-		$(SED) 's/^RESTORE=yes$$/RESTORE=no/' $(TARGET_DIR)/etc/init.d/S12backlight-$(BACKLIGHT_DEVICE))
+		mkdir -p $(TARGET_DIR)/etc/default && \
+		echo RESTORE=no >$(TARGET_DIR)/etc/default/backlight-$(BACKLIGHT_DEVICE))
 endef
 
 $(eval $(cmake-package))

@@ -9,10 +9,9 @@ SECTION = "utils"
 LICENSE = "MIT"
 LIC_FILES_CHKSUM = "file://LICENSE;md5=8df617ae958168c661196399579b178d"
 
-# The board's choices, fixed at build time: the device's name under
-# /sys/class/backlight, the least brightness a set request writes, and where
-# the boot script keeps the brightness across a restart. A local.conf or a
-# bbappend sets them.
+# The board's choices, fixed at build time (a local.conf or a bbappend sets
+# them): the device's name under /sys/class/backlight, the least brightness a
+# set request writes, and where the boot script keeps it across a restart.
 BACKLIGHT_DEVICE ??= "pwm-backlight"
 BACKLIGHT_FLOOR ??= "10"
 BACKLIGHT_STATE_DIR ??= "${localstatedir}/lib/backlight"
@@ -44,10 +43,9 @@ PACKAGE_ARCH = "${MACHINE_ARCH}"
 USERADD_PACKAGES = "${PN}"
 GROUPADD_PARAM:${PN} = "--system video"
 
-# The boot script, where the init is SysV's or BusyBox's; under systemd,
-# systemd-backlight keeps the brightness. Its slot comes after the modules
-# (modutils.sh, 06) and, where update-rc.d links it, mdev (04), and it stops
-# in runlevels 0 and 6.
+# The boot script, where the init is SysV's or BusyBox's (with systemd,
+# systemd-backlight keeps the brightness), after the modules (modutils.sh,
+# 06) and, where update-rc.d links it, mdev (04); it stops in runlevels 0, 6.
 BACKLIGHT_SCRIPT = "backlight-${BACKLIGHT_DEVICE}"
 BACKLIGHT_SYSV = "${@'yes' if bb.utils.contains('DISTRO_FEATURES', 'sysvinit', True, False, d) \
     or d.getVar('VIRTUAL-RUNTIME_init_manager') == 'busybox' else 'no'}"
@@ -85,17 +83,12 @@ do_install:append() {
     [ -d ${D}${nonarch_base_libdir}/udev ] || rmdir ${D}${nonarch_base_libdir}
 }
 
-# The mdev lines go to the top of /etc/mdev.conf, whether the root file
-# system is being made ($D) or the package is installed on the board, and
-# come out again when it is removed.
+# The mdev line goes to the top of /etc/mdev.conf, as the root file system is
+# made ($D) or the package installed on the board, and out on removal.
 RDEPENDS:${PN} += "${@'busybox-mdev' if d.getVar('VIRTUAL-RUNTIME_dev_manager') == 'busybox-mdev' else ''}"
 pkg_postinst:${PN}() {
-    if [ -x $D${datadir}/backlight/mdev-conf ]; then
-        $D${datadir}/backlight/mdev-conf add ${D:-/}
-    fi
+    [ ! -x $D${datadir}/backlight/mdev-conf ] || $D${datadir}/backlight/mdev-conf add ${D:-/}
 }
 pkg_prerm:${PN}() {
-    if [ -x ${datadir}/backlight/mdev-conf ]; then
-        ${datadir}/backlight/mdev-conf remove /
-    fi
+    [ ! -x ${datadir}/backlight/mdev-conf ] || ${datadir}/backlight/mdev-conf remove /
 }
