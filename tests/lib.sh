@@ -56,14 +56,43 @@ fetch() {
 	rm -rf "$cache/download"
 }
 
-# kernel_release FLAVOUR: sets release to Debian's kernel of that flavour, in
-# the version of the installed linux-headers-amd64, whose common headers the
-# tests' modules are built with; else skips.
+# kernel_release ARCH FLAVOUR: sets release to the newest of Debian's kernels
+# of that flavour (6.1.0-50-arm64, say) that the package index offers in
+# full for ARCH: the image, and the headers with their common headers and
+# the host's kbuild, which kernel_headers fetches. Else skips, naming the
+# architectures: a mirror may serve one architecture's index late, or not at
+# all.
 kernel_release() {
-	release=$(dpkg-query -W -f='${Depends}' linux-headers-amd64 2>/dev/null |
-		sed -n 's/^linux-headers-\([^ ,]*\)-amd64.*/\1/p')
-	[ -d "/usr/src/linux-headers-${release:-none}-common" ] || skip "linux-headers-amd64 is not installed"
-	release=$release-$1
+	local arch=$1 flavour=$2 host abis abi version kbuild offered
+	host=$(dpkg --print-architecture)
+	abis=$(apt-cache pkgnames linux-headers- 2>&1) || { echo "$abis"; echo "FAIL: cannot read the package index"; exit 1; }
+	# Debian's own series (6.1.0-N), not one offered beside it (6.12.N+deb12).
+	while read -r abi; do
+		version=$(apt-cache madison "linux-headers-$abi-common" | awk 'NR == 1 { print $3 }')
+		kbuild=$(apt-cache show "linux-headers-$abi-$flavour:$arch=$version" 2>/dev/null |
+			sed -n 's/^Depends:.*\(linux-kbuild-[^ ,]*\).*/\1/p') || continue
+		[ -n "$kbuild" ] || continue
+		offered=$(apt-cache madison "linux-image-$abi-$flavour:$arch" "$kbuild:$host" | cut -d' ' -f1 | sort -u | wc -l)
+		if [ "$offered" = 2 ]; then
+			release=$abi-$flavour kernel_abi=$abi kernel_arch=$arch kernel_version=$version kernel_kbuild=$kbuild:$host
+			return
+		fi
+	done < <(sed -n 's/^linux-headers-\([0-9.]*\.0-[0-9]*\)-common$/\1/p' <<<"$abis" | sort -rV)
+	skip "the package index offers no kernel of flavour $flavour for $arch with its headers and the $host kbuild"
+}
+
+# kernel_headers CACHE: unpacks into CACHE the headers of the kernel that
+# kernel_release chose, its common headers and the host's kbuild, and sets
+# headers to the directory that builds a module for it.
+kernel_headers() {
+	local common=linux-headers-$kernel_abi-common
+	headers=$1/usr/src/linux-headers-$release
+	if [ ! -f "$headers/Makefile" ]; then
+		fetch "$1" "$kernel_kbuild" ./usr/lib
+		fetch "$1" "$common=$kernel_version" "./usr/src/$common"
+		fetch "$1" "linux-headers-$release:$kernel_arch=$kernel_version" "./usr/src/linux-headers-$release"
+		sed -i "s|^include /usr/src/|include $1/usr/src/|" "$headers/Makefile"
+	fi
 }
 
 # board_dtb DTS NODE LEVELS STEPS DTB: QEMU's own devicetree DTS of its virt
