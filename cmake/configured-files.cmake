@@ -47,6 +47,7 @@ backlight_tool("${CMAKE_INSTALL_FULL_BINDIR}")
 configure_file(${top}/access/S12backlight.in ${configured_dir}/${BACKLIGHT_SCRIPT} @ONLY)
 configure_file(${top}/access/backlight.triggers.in ${configured_dir}/${BACKLIGHT_TRIGGERS} @ONLY)
 set(BACKLIGHT_TOOL @BACKLIGHT_TOOL@)
+set(BACKLIGHT_STATE_TOOL @BACKLIGHT_STATE_TOOL@)
 configure_file(${top}/access/S12backlight.in ${configured_dir}/S12backlight.in @ONLY)
 configure_file(${top}/access/backlight.triggers.in ${configured_dir}/backlight.triggers.in @ONLY)
 # The manual page names the installed mdev line and guide, so the installed page is
