@@ -76,4 +76,12 @@ define BACKLIGHT_INSTALL_INIT_SYSV
 		echo RESTORE=no >$(TARGET_DIR)/etc/default/backlight-$(BACKLIGHT_DEVICE))
 endef
 
+# The image holds only what runs: the boot script and the triggers where
+# they run, not the copies that the install left.
+define BACKLIGHT_REMOVE_COPIES
+	rm -f $(TARGET_DIR)/usr/share/backlight/S12backlight-$(BACKLIGHT_DEVICE) \
+		$(TARGET_DIR)/usr/share/backlight/backlight-$(BACKLIGHT_DEVICE).conf
+endef
+BACKLIGHT_POST_INSTALL_TARGET_HOOKS += BACKLIGHT_REMOVE_COPIES
+
 $(eval $(cmake-package))

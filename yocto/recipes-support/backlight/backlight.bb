@@ -30,7 +30,7 @@ FILESEXTRAPATHS:prepend := "${BACKLIGHT_CHECKOUT}:"
 SRC_URI = "file://CMakeLists.txt file://LICENSE file://access file://cmake file://docs file://packaging file://src"
 S = "${UNPACKDIR}"
 
-inherit cmake update-rc.d useradd
+inherit cmake update-rc.d
 
 EXTRA_OECMAKE = "-DBACKLIGHT_DEVICE=${BACKLIGHT_DEVICE} -DBACKLIGHT_FLOOR=${BACKLIGHT_FLOOR} \
                  -DBACKLIGHT_STATE_DIR=${BACKLIGHT_STATE_DIR} -DUDEV_RULES_DIR=${nonarch_base_libdir}/udev/rules.d \
@@ -39,9 +39,9 @@ EXTRA_OECMAKE = "-DBACKLIGHT_DEVICE=${BACKLIGHT_DEVICE} -DBACKLIGHT_FLOOR=${BACK
 # The device and floor differ from board to board.
 PACKAGE_ARCH = "${MACHINE_ARCH}"
 
-# The video group, which base-passwd has (as 44), made only where it lacks.
-USERADD_PACKAGES = "${PN}"
-GROUPADD_PARAM:${PN} = "--system video"
+# The video group, which the boot script and the device managers give the
+# brightness to, is base-passwd's (44).
+RDEPENDS:${PN} += "base-passwd"
 
 # The boot script, where the init is SysV's or BusyBox's (with systemd,
 # systemd-backlight keeps the brightness), after the modules (modutils.sh,
