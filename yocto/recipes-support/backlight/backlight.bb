@@ -39,10 +39,6 @@ EXTRA_OECMAKE = "-DBACKLIGHT_DEVICE=${BACKLIGHT_DEVICE} -DBACKLIGHT_FLOOR=${BACK
 # The device and floor differ from board to board.
 PACKAGE_ARCH = "${MACHINE_ARCH}"
 
-# The video group, which the boot script and the device managers give the
-# brightness to, is base-passwd's (44).
-RDEPENDS:${PN} += "base-passwd"
-
 # The boot script, where the init is SysV's or BusyBox's (with systemd,
 # systemd-backlight keeps the brightness), after the modules (modutils.sh,
 # 06) and, where update-rc.d links it, mdev (04); it stops in runlevels 0, 6.
@@ -83,9 +79,11 @@ do_install:append() {
     [ -d ${D}${nonarch_base_libdir}/udev ] || rmdir ${D}${nonarch_base_libdir}
 }
 
-# The mdev line goes to the top of /etc/mdev.conf, as the root file system is
-# made ($D) or the package installed on the board, and out on removal.
-RDEPENDS:${PN} += "${@'busybox-mdev' if d.getVar('VIRTUAL-RUNTIME_dev_manager') == 'busybox-mdev' else ''}"
+# The video group, which the boot script and the device managers give the
+# brightness to, is base-passwd's (44). The mdev line goes to the top of
+# /etc/mdev.conf, as the root file system is made ($D) or the package
+# installed on the board, and out on removal.
+RDEPENDS:${PN} += "${@'busybox-mdev' if d.getVar('VIRTUAL-RUNTIME_dev_manager') == 'busybox-mdev' else ''} base-passwd"
 pkg_postinst:${PN}() {
     [ ! -x $D${datadir}/backlight/mdev-conf ] || $D${datadir}/backlight/mdev-conf add ${D:-/}
 }
