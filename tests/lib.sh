@@ -37,12 +37,14 @@ use_cache() {
 # fetch CACHE PACKAGE PATTERN...: unpacks the paths of the package that match
 # the patterns into CACHE, fetched with apt-get download rather than
 # installed, so that apt never trades the host's compilers for a target's.
-# Only a missing network is a reason to skip; any other failure, such as a
-# full disk, is shown, and fails.
+# The package is kept in CACHE/debs, so that it is fetched once, whatever is
+# unpacked from it later. Only a missing network is a reason to skip; any
+# other failure, such as a full disk, is shown, and fails.
 fetch() {
-	local cache=$1 package=$2 log
+	local cache=$1 package=$2 deb=$1/debs/$2.deb log
 	shift 2
-	rm -rf "$cache/download" && mkdir -p "$cache/download"
+	[ ! -f "$deb" ] || { dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$cache" --wildcards "$@"; return; }
+	rm -rf "$cache/download" && mkdir -p "$cache/download" "$cache/debs"
 	if ! log=$(cd "$cache/download" && apt-get download "$package" 2>&1); then
 		case $log in
 		*"Temporary failure resolving"* | *"Could not resolve"* | *"Could not connect"* | *"nreachable"*)
@@ -52,8 +54,8 @@ fetch() {
 		echo "FAIL: cannot download $package"
 		exit 1
 	fi
-	dpkg-deb --fsys-tarfile "$cache"/download/*.deb | tar -x -C "$cache" --wildcards "$@"
-	rm -rf "$cache/download"
+	mv "$cache"/download/*.deb "$deb" && rm -rf "$cache/download"
+	dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$cache" --wildcards "$@"
 }
 
 # kernel_release ARCH FLAVOUR: sets release to the newest of Debian's kernels
@@ -74,11 +76,28 @@ kernel_release() {
 		[ -n "$kbuild" ] || continue
 		offered=$(apt-cache madison "linux-image-$abi-$flavour:$arch" "$kbuild:$host" | cut -d' ' -f1 | sort -u | wc -l)
 		if [ "$offered" = 2 ]; then
-			release=$abi-$flavour kernel_abi=$abi kernel_arch=$arch kernel_version=$version kernel_kbuild=$kbuild:$host
+			release=$abi-$flavour kernel_abi=$abi kernel_deb_arch=$arch kernel_version=$version kernel_kbuild=$kbuild:$host
 			return
 		fi
 	done < <(sed -n 's/^linux-headers-\([0-9.]*\.0-[0-9]*\)-common$/\1/p' <<<"$abis" | sort -rV)
 	skip "the package index offers no kernel of flavour $flavour for $arch with its headers and the $host kbuild"
+}
+
+# kernel_fetch MODULE...: sets cache to the one cache of the kernel that
+# kernel_release chose, shared by every test that boots it, and unpacks there
+# the kernel, its module index and each MODULE (a path under kernel/, without
+# .ko) that is not there yet; then its headers, with kernel_headers.
+kernel_fetch() {
+	local module paths=()
+	use_cache "backlight-kernel/$release"
+	for module; do
+		[ -f "$cache/lib/modules/$release/kernel/$module.ko" ] || paths+=("./lib/modules/$release/kernel/$module.ko")
+	done
+	if [ ! -f "$cache/boot/vmlinuz-$release" ] || [ "${#paths[@]}" != 0 ]; then
+		fetch "$cache" "linux-image-$release:$kernel_deb_arch" "./boot/vmlinuz-$release" \
+			"./lib/modules/$release/modules.*" "${paths[@]}"
+	fi
+	kernel_headers "$cache/headers"
 }
 
 # kernel_headers CACHE: unpacks into CACHE the headers of the kernel that
@@ -90,7 +109,7 @@ kernel_headers() {
 	if [ ! -f "$headers/Makefile" ]; then
 		fetch "$1" "$kernel_kbuild" ./usr/lib
 		fetch "$1" "$common=$kernel_version" "./usr/src/$common"
-		fetch "$1" "linux-headers-$release:$kernel_arch=$kernel_version" "./usr/src/linux-headers-$release"
+		fetch "$1" "linux-headers-$release:$kernel_deb_arch=$kernel_version" "./usr/src/linux-headers-$release"
 		sed -i "s|^include /usr/src/|include $1/usr/src/|" "$headers/Makefile"
 	fi
 }
