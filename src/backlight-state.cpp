@@ -16,6 +16,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -28,6 +29,8 @@
 #if !defined(BACKLIGHT_DEVICE)
 #error "the build defines BACKLIGHT_DEVICE, the backlight's directory"
 #endif
+
+extern char **environ;
 
 namespace {
 
@@ -118,19 +121,19 @@ bool restore_skipped()
 int run_tool(const char *tool, const char *value, char *output, size_t size)
 {
 	int pipe_fds[2];
+	posix_spawn_file_actions_t actions;
 	if (pipe(pipe_fds) != 0) {
 		snprintf(output, size, "%s", strerror(errno));
 		return 1;
 	}
-	pid_t child = fork();
-	if (child == 0) {
-		dup2(pipe_fds[1], STDOUT_FILENO);
-		close(pipe_fds[0]);
-		close(pipe_fds[1]);
-		execl(tool, tool, value, static_cast<char *>(nullptr));
-		dprintf(STDOUT_FILENO, "cannot run %s: %s\n", tool, strerror(errno));
-		_exit(127);
-	}
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+	posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+	posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
+	char *arguments[] = {const_cast<char *>(tool), const_cast<char *>(value), nullptr};
+	pid_t child;
+	int error = posix_spawn(&child, tool, &actions, nullptr, arguments, environ);
+	posix_spawn_file_actions_destroy(&actions);
 	close(pipe_fds[1]);
 	// All that it writes is read, but only the start is kept.
 	size_t length = 0;
@@ -143,8 +146,8 @@ int run_tool(const char *tool, const char *value, char *output, size_t size)
 	close(pipe_fds[0]);
 	output[length] = '\0';
 	int status = 1;
-	if (child < 0)
-		snprintf(output, size, "%s", strerror(errno));
+	if (error != 0)
+		snprintf(output, size, "cannot run %s: %s", tool, strerror(error));
 	else if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
 		status = 1;
 	else
