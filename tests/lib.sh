@@ -43,18 +43,19 @@ use_cache() {
 fetch() {
 	local cache=$1 package=$2 deb=$1/debs/$2.deb log
 	shift 2
-	[ ! -f "$deb" ] || { dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$cache" --wildcards "$@"; return; }
-	rm -rf "$cache/download" && mkdir -p "$cache/download" "$cache/debs"
-	if ! log=$(cd "$cache/download" && apt-get download "$package" 2>&1); then
-		case $log in
-		*"Temporary failure resolving"* | *"Could not resolve"* | *"Could not connect"* | *"nreachable"*)
-			skip "cannot download $package, and it is not in $cache yet: no network" ;;
-		esac
-		echo "$log"
-		echo "FAIL: cannot download $package"
-		exit 1
+	if [ ! -f "$deb" ]; then
+		rm -rf "$cache/download" && mkdir -p "$cache/download" "$cache/debs"
+		if ! log=$(cd "$cache/download" && apt-get download "$package" 2>&1); then
+			case $log in
+			*"Temporary failure resolving"* | *"Could not resolve"* | *"Could not connect"* | *"nreachable"*)
+				skip "cannot download $package, and it is not in $cache yet: no network" ;;
+			esac
+			echo "$log"
+			echo "FAIL: cannot download $package"
+			exit 1
+		fi
+		mv "$cache"/download/*.deb "$deb" && rm -rf "$cache/download"
 	fi
-	mv "$cache"/download/*.deb "$deb" && rm -rf "$cache/download"
 	dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$cache" --wildcards "$@"
 }
 
@@ -67,7 +68,11 @@ fetch() {
 kernel_release() {
 	local arch=$1 flavour=$2 host abis abi version kbuild offered
 	host=$(dpkg --print-architecture)
-	abis=$(apt-cache pkgnames linux-headers- 2>&1) || { echo "$abis"; echo "FAIL: cannot read the package index"; exit 1; }
+	if ! abis=$(apt-cache pkgnames linux-headers- 2>&1); then
+		echo "$abis"
+		echo "FAIL: cannot read the package index"
+		exit 1
+	fi
 	# Debian's own series (6.1.0-N), not one offered beside it (6.12.N+deb12).
 	while read -r abi; do
 		version=$(apt-cache madison "linux-headers-$abi-common" | awk 'NR == 1 { print $3 }')
