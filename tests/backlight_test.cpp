@@ -1,7 +1,7 @@
 // Runs the built tool against a simulated device, named as the build names it
-// (BACKLIGHT_DEVICE), laid over /sys/class in a private mount namespace, and
-// checks its output, its exit status and the brightness attribute it leaves
-// behind.
+// (BACKLIGHT_DEVICE), laid over /sys/class in the private mount namespace of
+// tools/with-device, and checks its output, its exit status and the
+// brightness attribute it leaves behind.
 #include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
@@ -11,11 +11,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -54,15 +56,29 @@ const std::string below_floor = absolute(floor_value - 1);
 const std::string above_floor = absolute(floor_value + 1);
 const std::string under_floor_maximum = std::to_string(floor_value - 3);
 
+// One of the tool's texts (TEXT_..., from tests/texts), its %s filled in.
+std::string fill(std::string format, std::initializer_list<std::string> values)
+{
+	std::size_t at = 0;
+	for (const std::string &value : values) {
+		at = format.find("%s", at);
+		format.replace(at, 2, value);
+		at += value.size();
+	}
+	return format;
+}
+
 std::string not_found(const std::string &path)
 {
-	return "ERROR: file not found\n" + path + "\n\n";
+	return fill(TEXT_not_found, {path});
 }
 
 std::string report(const std::string &value, const std::string &maximum)
 {
-	return "Brightness : " + value + " (" + maximum + ")\n\n";
+	return fill(TEXT_report, {value, maximum});
 }
+
+const std::string not_written = TEXT_not_written;
 
 text read_file(const std::string &path)
 {
@@ -84,34 +100,22 @@ std::string failed(const char *what)
 	return std::string(what) + ": " + std::strerror(errno);
 }
 
-// Whether the sandbox is a user namespace, where only the caller's own user
-// exists.
-bool in_user_namespace = false;
-
-// Enters a private mount namespace with a tmpfs over /sys/class: a plain one
-// where that is allowed (root with CAP_SYS_ADMIN), else one inside a user
-// namespace. Returns why it could not, or "".
-std::string enter_sandbox()
+// Whether the tests run inside a user namespace, where only the caller's own
+// user exists.
+bool in_user_namespace()
 {
-	if (unshare(CLONE_NEWNS) != 0) {
-		std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
-		if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
-			return failed("unshare(CLONE_NEWUSER | CLONE_NEWNS)");
-		in_user_namespace = true;
-		write_file("/proc/self/setgroups", "deny");
-		write_file("/proc/self/uid_map", "0 " + uid + " 1");
-		write_file("/proc/self/gid_map", "0 " + gid + " 1");
-	}
-	if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-		return failed("making / private");
-	if (mount("sandbox", "/sys/class", "tmpfs", 0, "mode=0755") != 0)
-		return failed("mounting a tmpfs over /sys/class");
-	fs::create_directory("/sys/class/backlight");
-	// A copy that any user can run, wherever the build tree lives.
+	std::ifstream map("/proc/self/uid_map");
+	unsigned long inside = 0, outside = 0, count = 0;
+	map >> inside >> outside >> count;
+	return count != 4294967295UL;
+}
+
+// A copy of the tool that any user can run, wherever the build tree lives.
+bool copy_tool()
+{
 	std::vector<const char *> command = TOOL_COMMAND;
 	fs::create_directories(fs::path(tool_copy).parent_path());
-	fs::copy_file(command.back(), tool_copy);
-	return "";
+	return fs::copy_file(command.back(), tool_copy);
 }
 
 // What a row does beyond laying out the two attributes.
@@ -213,11 +217,10 @@ class backlight : public testing::TestWithParam<row> {
 protected:
 	void SetUp() override
 	{
-		static const std::string why_not = enter_sandbox();
-		if (!why_not.empty())
-			GTEST_SKIP() << "no private mount namespace here (" << why_not << ")";
+		static const bool copied = copy_tool();
+		ASSERT_TRUE(copied);
 		setup how = GetParam().how;
-		if (in_user_namespace && (how == setup::unprivileged || how == setup::private_maximum))
+		if (in_user_namespace() && (how == setup::unprivileged || how == setup::private_maximum))
 			GTEST_SKIP() << "switching to an unprivileged user needs root with CAP_SYS_ADMIN";
 		ASSERT_EQ(mount("device", "/sys/class/backlight", "tmpfs", 0, "mode=0755"), 0)
 			<< failed("mount");
@@ -373,9 +376,9 @@ ROWS(failure,
 	{"no_maximum", {"50"}, "100\n", {}, not_found(max_brightness), 1, "100\n"},
 	{"maximum_unreadable", {"50"}, "100\n", "255\n", not_found(max_brightness), 1, "100\n", setup::private_maximum},
 	{"maximum_read_fails", {"50"}, "100\n", {}, not_found(max_brightness), 1, "100\n", setup::maximum_directory},
-	{"read_only_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::read_only},
-	{"unprivileged_set", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::unprivileged},
-	{"device_refuses_write", {"50"}, "100\n", "255\n", "><\n", 1, "100\n", setup::refusing},
+	{"read_only_set", {"50"}, "100\n", "255\n", not_written, 1, "100\n", setup::read_only},
+	{"unprivileged_set", {"50"}, "100\n", "255\n", not_written, 1, "100\n", setup::unprivileged},
+	{"device_refuses_write", {"50"}, "100\n", "255\n", not_written, 1, "100\n", setup::refusing},
 	{"bad_argument_missing_device", {"junk"}, {}, {}, not_found(brightness), 1, {}});
 
 // Around the tool: a full or hung-up standard output fails the run with
@@ -390,3 +393,25 @@ ROWS(environment,
 	{"few_files_set", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50", setup::few_files});
 
 } // namespace
+
+// The tests run in tools/with-device's namespace: the program starts itself
+// again there, through the build's emulator if it has one. Where the
+// machine allows no namespace, with-device says so, and exits 77.
+int main(int argc, char **argv)
+{
+	std::vector<const char *> again;
+	if (!std::getenv("WITH_DEVICE_INSIDE")) {
+		std::vector<const char *> tool = TOOL_COMMAND;
+		again = {WITH_DEVICE, BACKLIGHT_DEVICE};
+		again.insert(again.end(), tool.begin(), tool.end() - 1);
+		again.insert(again.end(), argv, argv + argc);
+		again.push_back(nullptr);
+	}
+	testing::InitGoogleTest(&argc, argv);
+	if (!again.empty() && !GTEST_FLAG_GET(list_tests)) {
+		execv(again[0], const_cast<char *const *>(again.data()));
+		std::perror(WITH_DEVICE);
+		return 1;
+	}
+	return RUN_ALL_TESTS();
+}

@@ -3,6 +3,9 @@
 # on, so that one run shows them all, and ends with finish: status 1 after a
 # fault, else 0. Where it cannot run here it says why with skip: status 77.
 status=0
+tests=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=/dev/null
+. "$tests/texts"
 
 fail() {
 	echo "FAIL: $*"
@@ -119,25 +122,186 @@ kernel_headers() {
 	fi
 }
 
-# board_dtb DTS NODE LEVELS STEPS DTB: QEMU's own devicetree DTS of its virt
-# board, with the recording PWM chip (tests/kernel/pwm_probe.c) driving a
-# pwm-backlight node NODE, whose brightness-levels are LEVELS
-# (comma-separated; none for the kernel's own table) over STEPS interpolated
-# steps, compiled into DTB.
+# kernel_board ARCH: what booting Debian's kernel for ARCH takes: x86_64 the
+# PC; aarch64, or arm for any 32-bit ARM, QEMU's virt board. Sets qemu,
+# QEMU's command for the machine, and console; for a board, cross, the
+# module build's cross arguments, and triplet and loader, the cross
+# compiler's and the target's loader; then chooses the kernel with
+# kernel_release. Skips, saying why, where it cannot boot here.
+# shellcheck disable=SC2034 # for the caller
+kernel_board() {
+	local flavour debian
+	case $1 in
+	x86_64) flavour=amd64 debian=amd64 qemu=(qemu-system-x86_64 -cpu max) ;;
+	aarch64)
+		flavour=arm64 debian=arm64 triplet=aarch64-linux-gnu loader=ld-linux-aarch64.so.1
+		qemu=(qemu-system-aarch64 -machine virt -cpu cortex-a57) ;;
+	arm)
+		flavour=armmp debian=armhf triplet=arm-linux-gnueabihf loader=ld-linux-armhf.so.3
+		qemu=(qemu-system-arm -machine virt -cpu cortex-a15) ;;
+	*) skip "no kernel for $1" ;;
+	esac
+	console=ttyS0 cross=()
+	if [ "$1" != x86_64 ]; then
+		console=ttyAMA0 cross=("ARCH=${1/aarch64/arm64}" "CROSS_COMPILE=$triplet-")
+		need dtc "$triplet-gcc"
+	fi
+	need "${qemu[0]}" apt-get dpkg-deb make cpio
+	qemu+=(-accel tcg -m 256M -nodefaults -display none -no-reboot)
+	[ "$debian" = "$(dpkg --print-architecture)" ] || dpkg --print-foreign-architectures | grep -qx "$debian" ||
+		skip "dpkg does not know the $debian architecture (dpkg --add-architecture $debian; apt-get update)"
+	kernel_release "$debian" "$flavour"
+}
+
+# kernel_module WORK [KCFLAGS]: builds the recording PWM chip
+# (tests/kernel/pwm_probe.c) as WORK/module/pwm_probe.ko, for the kernel.
+kernel_module() {
+	mkdir -p "$1/module" && cp "$tests/kernel/pwm_probe.c" "$tests/kernel/Kbuild" "$1/module/"
+	make -s -C "$headers" M="$1/module" "${cross[@]}" ${2:+"KCFLAGS=$2"} modules >"$1/module.log" 2>&1 ||
+		{ cat "$1/module.log"; exit 1; }
+}
+
+# board_dtb WORK NODE LEVELS STEPS NAME: QEMU's own devicetree of the board,
+# with the recording PWM chip driving a pwm-backlight node NODE, whose
+# brightness-levels are LEVELS (comma-separated; none for the kernel's own
+# table) over STEPS interpolated steps, compiled into WORK/NAME.dtb.
 board_dtb() {
+	if [ ! -f "$1/board.dts" ]; then
+		"${qemu[@]}" -machine dumpdtb="$1/qemu.dtb" >/dev/null 2>&1
+		dtc -q -I dtb -O dts "$1/qemu.dtb" >"$1/board.dts"
+	fi
 	{
-		cat "$1"
+		cat "$1/board.dts"
 		echo '/ { pwm: pwm-probe { compatible = "backlight-test,pwm-probe"; #pwm-cells = <2>; };'
 		echo "  $2 { compatible = \"pwm-backlight\"; pwms = <&pwm 0 1000000>;"
 		[ -z "$3" ] || echo "brightness-levels = <${3//,/ }>; default-brightness-level = <5>;"
 		[ -z "$4" ] || echo "num-interpolated-steps = <$4>;"
 		echo '}; };'
-	} | dtc -q -I dts -O dtb -o "$5"
+	} | dtc -q -I dts -O dtb -o "$1/$5.dtb"
 }
 
-# same WHAT GOT WANT
+# kernel_boot ROOT LOG APPEND [QEMU ARGUMENT...]: boots the kernel under QEMU
+# for at most 150 s, with ROOT as its initramfs (its files root's, unless
+# root packs it) and APPEND on its command line, its console in LOG.
+kernel_boot() {
+	local root=$1 log=$2 append=$3 owner=()
+	shift 3
+	[ "$(id -u)" = 0 ] || owner=(-R 0:0)
+	(cd "$root" && find . | LC_ALL=C sort | cpio -o -H newc "${owner[@]}" --quiet) >"$log.cpio"
+	timeout 150 "${qemu[@]}" -serial stdio -kernel "$cache/boot/vmlinuz-$release" -initrd "$log.cpio" \
+		-append "console=$console panic=-1 quiet $append" "$@" </dev/null >"$log" 2>&1 ||
+		echo "QEMU ended with status $?"
+	rm "$log.cpio"
+}
+
+# console LOG PATTERN: the lines of a boot's console that match PATTERN.
+console() {
+	tr -d '\r' <"$1" | grep -E "$2" || true
+}
+
+# busybox_root ROOT BUSYBOX: makes ROOT anew, a board's root with the usual
+# directories and BUSYBOX, with a link for each applet where BUSYBOX runs
+# here (the kernel's guest links its own).
+busybox_root() {
+	rm -rf "$1" && mkdir -p "$1"/{bin,dev,etc/init.d,lib/modules,proc,root,run,sys,tmp,usr/bin}
+	cp "$2" "$1/bin/busybox"
+	# oe-core's BusyBox has no installer.
+	"$2" --list 2>/dev/null | grep -vx busybox | while read -r applet; do ln -s busybox "$1/bin/$applet"; done
+}
+
+# busybox_build NAME SNAPSHOT BUSYBOX_SNAPSHOT_DIR: prints a static BusyBox,
+# built once into the cache, of the configuration that config_NAME writes
+# from SNAPSHOT, Buildroot's or oe-core's; else says why not, and fails.
+busybox_build() {
+	local source tmp tool
+	if [ ! -f "$2" ] || ! source=$(compgen -G "$3/busybox-*-git.tar.xz"); then
+		echo "no $2 and BusyBox in $3"
+		return 1
+	fi
+	for tool in xz make cc; do
+		command -v "$tool" >/dev/null || { echo "$tool is not installed"; return 1; }
+	done
+	use_cache "backlight-busybox/$(basename "$source" .tar.xz)-$(basename "$2" .tar.xz)"
+	if [ ! -x "$cache/busybox" ]; then
+		tmp=$(mktemp -d "$cache/build.XXXXXX")
+		unpack "$source" "$tmp"
+		"config_$1" "$2" "$tmp" && sed -i 's/^# CONFIG_STATIC is not set$/CONFIG_STATIC=y/' "$tmp/.config"
+		# A new option takes its default, as both build systems answer.
+		if ! (make -C "$tmp" oldconfig < <(yes '') && make -C "$tmp" -j"$(nproc)" </dev/null) >"$tmp/build.log" 2>&1; then
+			tail -20 "$tmp/build.log"
+			rm -rf "$tmp"
+			return 1
+		fi
+		mv "$tmp/busybox" "$cache/busybox" && rm -rf "$tmp"
+	fi
+	echo "$cache/busybox"
+}
+# Buildroot's default, which lacks stat and fsync, and whose sync takes no file.
+config_buildroot() {
+	tar -xJf "$1" -O --wildcards '*/package/busybox/busybox.config' >"$2/.config"
+}
+# oe-core's for qemuarm64 and glibc under mdev and BusyBox init, which lacks
+# head -c and --install: defconfig, then each fragment that the recipe's
+# SRC_URI names, in its order, in place of the options it sets.
+config_oe() {
+	local recipe=$2/oe/meta/recipes-core/busybox fragment
+	unpack "$1" "$2/oe" '*/meta/recipes-core/busybox'
+	cp "$recipe/busybox/defconfig" "$2/.config"
+	sed -n '/^SRC_URI = /,/"$/p' "$recipe"/busybox_*.bb | grep -o '[^/]*\.cfg' | while read -r fragment; do
+		grep -oE '^(# )?CONFIG_[A-Za-z0-9_]+' "$recipe/busybox/$fragment" | sed -E 's/^# //; s/.*/^(# )?&[= ]/' >"$2/options"
+		{ grep -vEf "$2/options" "$2/.config" && cat "$recipe/busybox/$fragment"; } >"$2/merged" && mv "$2/merged" "$2/.config"
+	done
+}
+
+# same WHAT GOT WANT...: GOT is the lines WANT.
 same() {
-	[ "$2" = "$3" ] || fail "$1 is"$'\n'"$2"$'\n'"not"$'\n'"$3"
+	local want
+	want=$(printf '%s\n' "${@:3}")
+	[ "$2" = "$want" ] || fail "$1 is"$'\n'"$2"$'\n'"not"$'\n'"$want"
+}
+
+# on_device DEVICE CURRENT MAXIMUM COMMAND...: runs the command, a target's
+# tool under qemu-user, say, against a simulated device at CURRENT of
+# MAXIMUM (tools/with-device), and prints what it said, then the brightness
+# it left.
+on_device() {
+	# shellcheck disable=SC2016 # expanded by sh
+	CURRENT=$2 MAXIMUM=$3 "$tests/../tools/with-device" "$1" sh -c '"$@"; status=$?
+		echo "brightness $(cat "$0")"; exit "$status"' "/sys/class/backlight/$1/brightness" "${@:4}"
+}
+
+# as_nobody HOME COMMAND...: runs the command as nobody, in no other group.
+as_nobody() {
+	local home=$1
+	shift
+	setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" "$@"
+}
+
+# unpack ARCHIVE DIR [MEMBER...]: unpacks into DIR, made anew, what a
+# snapshot holds under its top directory: all of it, or the members that
+# match the patterns.
+unpack() {
+	local archive=$1 dir=$2
+	shift 2
+	rm -rf "$dir" && mkdir -p "$dir" && tar -xJf "$archive" -C "$dir" --strip-components=1 --wildcards "$@"
+}
+
+# listed_files KIND PREFIX RULES_DIR DEVICE: the files, with their modes, of
+# an install of KIND under PREFIX, as tests/package/files lists them.
+listed_files() {
+	local path mode kinds
+	grep -v '^#' "$tests/package/files" | while read -r path mode kinds; do
+		[[ " $kinds " == *" $1 "* ]] || continue
+		path=${path/#UDEV_RULES_DIR/$3}
+		path=${path//DEVICE/$4}
+		[[ $path == /* ]] || path=$2/$path
+		echo "$path $mode"
+	done | LC_ALL=C sort
+}
+
+# first_line FILE: the first line of an mdev.conf that mdev reads.
+first_line() {
+	grep -v '^#' "$1" | head -1
 }
 
 # other_mdev_lines DEVICE: mdev lines that are not the installed one's, and
