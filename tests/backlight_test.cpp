@@ -17,7 +17,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -56,26 +55,19 @@ const std::string below_floor = absolute(floor_value - 1);
 const std::string above_floor = absolute(floor_value + 1);
 const std::string under_floor_maximum = std::to_string(floor_value - 3);
 
-// One of the tool's texts (TEXT_..., from tests/texts), its %s filled in.
-std::string fill(std::string format, std::initializer_list<std::string> values)
-{
-	std::size_t at = 0;
-	for (const std::string &value : values) {
-		at = format.find("%s", at);
-		format.replace(at, 2, value);
-		at += value.size();
-	}
-	return format;
-}
-
+// The tool's texts, as tests/texts gives them (TEXT_...).
 std::string not_found(const std::string &path)
 {
-	return fill(TEXT_not_found, {path});
+	char text[4096];
+	std::snprintf(text, sizeof text, TEXT_not_found, path.c_str());
+	return text;
 }
 
 std::string report(const std::string &value, const std::string &maximum)
 {
-	return fill(TEXT_report, {value, maximum});
+	char text[256];
+	std::snprintf(text, sizeof text, TEXT_report, value.c_str(), maximum.c_str());
+	return text;
 }
 
 const std::string not_written = TEXT_not_written;

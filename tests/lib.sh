@@ -65,7 +65,7 @@ fetch() {
 # kernel_release ARCH FLAVOUR: sets release to the newest of Debian's kernels
 # of that flavour (6.1.0-50-arm64, say) that the package index offers in
 # full for ARCH: the image, and the headers with their common headers and
-# the host's kbuild, which kernel_headers fetches. Else skips, naming the
+# the host's kbuild, which kernel_board fetches. Else skips, naming the
 # architectures: a mirror may serve one architecture's index late, or not at
 # all.
 kernel_release() {
@@ -84,53 +84,24 @@ kernel_release() {
 		[ -n "$kbuild" ] || continue
 		offered=$(apt-cache madison "linux-image-$abi-$flavour:$arch" "$kbuild:$host" | cut -d' ' -f1 | sort -u | wc -l)
 		if [ "$offered" = 2 ]; then
-			release=$abi-$flavour kernel_abi=$abi kernel_deb_arch=$arch kernel_version=$version kernel_kbuild=$kbuild:$host
+			release=$abi-$flavour kernel_abi=$abi kernel_version=$version kernel_kbuild=$kbuild:$host
 			return
 		fi
 	done < <(sed -n 's/^linux-headers-\([0-9.]*\.0-[0-9]*\)-common$/\1/p' <<<"$abis" | sort -rV)
 	skip "the package index offers no kernel of flavour $flavour for $arch with its headers and the $host kbuild"
 }
 
-# kernel_fetch MODULE...: sets cache to the one cache of the kernel that
-# kernel_release chose, shared by every test that boots it, and unpacks there
-# the kernel, its module index and each MODULE (a path under kernel/, without
-# .ko) that is not there yet; then its headers, with kernel_headers.
-kernel_fetch() {
-	local module paths=()
-	use_cache "backlight-kernel/$release"
-	for module; do
-		[ -f "$cache/lib/modules/$release/kernel/$module.ko" ] || paths+=("./lib/modules/$release/kernel/$module.ko")
-	done
-	if [ ! -f "$cache/boot/vmlinuz-$release" ] || [ "${#paths[@]}" != 0 ]; then
-		fetch "$cache" "linux-image-$release:$kernel_deb_arch" "./boot/vmlinuz-$release" \
-			"./lib/modules/$release/modules.*" "${paths[@]}"
-	fi
-	kernel_headers "$cache/headers"
-}
-
-# kernel_headers CACHE: unpacks into CACHE the headers of the kernel that
-# kernel_release chose, its common headers and the host's kbuild, and sets
-# headers to the directory that builds a module for it.
-kernel_headers() {
-	local common=linux-headers-$kernel_abi-common
-	headers=$1/usr/src/linux-headers-$release
-	if [ ! -f "$headers/Makefile" ]; then
-		fetch "$1" "$kernel_kbuild" ./usr/lib
-		fetch "$1" "$common=$kernel_version" "./usr/src/$common"
-		fetch "$1" "linux-headers-$release:$kernel_deb_arch=$kernel_version" "./usr/src/linux-headers-$release"
-		sed -i "s|^include /usr/src/|include $1/usr/src/|" "$headers/Makefile"
-	fi
-}
-
-# kernel_board ARCH: what booting Debian's kernel for ARCH takes: x86_64 the
-# PC; aarch64, or arm for any 32-bit ARM, QEMU's virt board. Sets qemu,
-# QEMU's command for the machine, and console; for a board, cross, the
-# module build's cross arguments, and triplet and loader, the cross
-# compiler's and the target's loader; then chooses the kernel with
-# kernel_release. Skips, saying why, where it cannot boot here.
+# kernel_board ARCH MODULE...: chooses (kernel_release) and fetches, into one
+# cache for each release, Debian's kernel for ARCH (x86_64: the PC; aarch64,
+# or arm for any 32-bit ARM: QEMU's virt board), its module index, each
+# MODULE (a path under kernel/, without .ko), and its headers with the
+# host's kbuild, which headers is set to. Sets too Debian's architecture
+# (debian), what QEMU takes (qemu, console) and, for a board, the cross
+# build's (cross, triplet, loader).
+# Skips, saying why, where it cannot boot here.
 # shellcheck disable=SC2034 # for the caller
 kernel_board() {
-	local flavour debian
+	local flavour module paths=() common
 	case $1 in
 	x86_64) flavour=amd64 debian=amd64 qemu=(qemu-system-x86_64 -cpu max) ;;
 	aarch64)
@@ -148,17 +119,35 @@ kernel_board() {
 	fi
 	need "${qemu[0]}" apt-get dpkg-deb make cpio
 	qemu+=(-accel tcg -m 256M -nodefaults -display none -no-reboot)
-	[ "$debian" = "$(dpkg --print-architecture)" ] || dpkg --print-foreign-architectures | grep -qx "$debian" ||
-		skip "dpkg does not know the $debian architecture (dpkg --add-architecture $debian; apt-get update)"
+	[ "$debian" = "$(dpkg --print-architecture)" ] ||
+		dpkg --print-foreign-architectures | grep -qx "$debian" ||
+		skip "dpkg does not know $debian (dpkg --add-architecture $debian; apt-get update)"
 	kernel_release "$debian" "$flavour"
+	use_cache "backlight-kernel/$release"
+	for module in "${@:2}"; do
+		module=lib/modules/$release/kernel/$module.ko
+		[ -f "$cache/$module" ] || paths+=("./$module")
+	done
+	if [ ! -f "$cache/boot/vmlinuz-$release" ] || [ "${#paths[@]}" != 0 ]; then
+		fetch "$cache" "linux-image-$release:$debian" "./boot/vmlinuz-$release" \
+			"./lib/modules/$release/modules.*" "${paths[@]}"
+	fi
+	headers=$cache/headers/usr/src/linux-headers-$release common=linux-headers-$kernel_abi-common
+	if [ ! -f "$headers/Makefile" ]; then
+		fetch "$cache/headers" "$kernel_kbuild" ./usr/lib
+		fetch "$cache/headers" "$common=$kernel_version" "./usr/src/$common"
+		fetch "$cache/headers" "linux-headers-$release:$debian=$kernel_version" \
+			"./usr/src/linux-headers-$release"
+		sed -i "s|^include /usr/src/|include $cache/headers/usr/src/|" "$headers/Makefile"
+	fi
 }
 
 # kernel_module WORK [KCFLAGS]: builds the recording PWM chip
 # (tests/kernel/pwm_probe.c) as WORK/module/pwm_probe.ko, for the kernel.
 kernel_module() {
 	mkdir -p "$1/module" && cp "$tests/kernel/pwm_probe.c" "$tests/kernel/Kbuild" "$1/module/"
-	make -s -C "$headers" M="$1/module" "${cross[@]}" ${2:+"KCFLAGS=$2"} modules >"$1/module.log" 2>&1 ||
-		{ cat "$1/module.log"; exit 1; }
+	make -s -C "$headers" M="$1/module" "${cross[@]}" ${2:+"KCFLAGS=$2"} modules \
+		>"$1/module.log" 2>&1 || { cat "$1/module.log"; exit 1; }
 }
 
 # board_dtb WORK NODE LEVELS STEPS NAME: QEMU's own devicetree of the board,
@@ -206,7 +195,9 @@ busybox_root() {
 	rm -rf "$1" && mkdir -p "$1"/{bin,dev,etc/init.d,lib/modules,proc,root,run,sys,tmp,usr/bin}
 	cp "$2" "$1/bin/busybox"
 	# oe-core's BusyBox has no installer.
-	"$2" --list 2>/dev/null | grep -vx busybox | while read -r applet; do ln -s busybox "$1/bin/$applet"; done
+	"$2" --list 2>/dev/null | grep -vx busybox | while read -r applet; do
+		ln -s busybox "$1/bin/$applet"
+	done
 }
 
 # busybox_build NAME SNAPSHOT BUSYBOX_SNAPSHOT_DIR: prints a static BusyBox,
@@ -227,7 +218,8 @@ busybox_build() {
 		unpack "$source" "$tmp"
 		"config_$1" "$2" "$tmp" && sed -i 's/^# CONFIG_STATIC is not set$/CONFIG_STATIC=y/' "$tmp/.config"
 		# A new option takes its default, as both build systems answer.
-		if ! (make -C "$tmp" oldconfig < <(yes '') && make -C "$tmp" -j"$(nproc)" </dev/null) >"$tmp/build.log" 2>&1; then
+		if ! (make -C "$tmp" oldconfig < <(yes '') && make -C "$tmp" -j"$(nproc)" </dev/null) \
+			>"$tmp/build.log" 2>&1; then
 			tail -20 "$tmp/build.log"
 			rm -rf "$tmp"
 			return 1
@@ -283,7 +275,8 @@ as_nobody() {
 unpack() {
 	local archive=$1 dir=$2
 	shift 2
-	rm -rf "$dir" && mkdir -p "$dir" && tar -xJf "$archive" -C "$dir" --strip-components=1 --wildcards "$@"
+	rm -rf "$dir" && mkdir -p "$dir"
+	tar -xJf "$archive" -C "$dir" --strip-components=1 --wildcards "$@"
 }
 
 # listed_files KIND PREFIX RULES_DIR DEVICE: the files, with their modes, of
