@@ -4,7 +4,6 @@
 // brightness attribute it leaves behind.
 #include <fcntl.h>
 #include <grp.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -20,6 +19,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -269,6 +269,12 @@ std::string row_name(const testing::TestParamInfo<row> &info)
 	return info.param.name;
 }
 
+// A request from 100 of 255 that writes AFTER, and reports it.
+row writes(const char *name, std::vector<std::string> args, const std::string &after)
+{
+	return {name, std::move(args), "100\n", "255\n", report(after, "255"), 0, after};
+}
+
 #define ROWS(group, ...) \
 	INSTANTIATE_TEST_SUITE_P(group, backlight, testing::ValuesIn(std::vector<row>{__VA_ARGS__}), row_name)
 
@@ -289,24 +295,23 @@ ROWS(query,
 	{"unprivileged_query", {}, "100\n", "255\n", report("100", "255"), 0, "100\n", setup::unprivileged});
 
 // A set request writes the value it asks for, absolute or relative to the
-// current brightness, and reports it. Current 100, maximum 255 unless the row
-// says otherwise.
+// current brightness, and reports it.
 ROWS(set,
-	{"absolute", {"50"}, "100\n", "255\n", report("50", "255"), 0, "50"},
-	{"raise", {"+20"}, "100\n", "255\n", report("120", "255"), 0, "120"},
-	{"lower", {"-20"}, "100\n", "255\n", report("80", "255"), 0, "80"},
-	{"floor_itself", {floor_text}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"above_floor", {above_floor}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
-	{"plus_zero_rewrites", {"+0"}, "100\n", "255\n", report("100", "255"), 0, "100"},
-	{"extra_arguments_ignored", {"50", "junk", "+9"}, "100\n", "255\n", report("50", "255"), 0, "50"});
+	writes("absolute", {"50"}, "50"),
+	writes("raise", {"+20"}, "120"),
+	writes("lower", {"-20"}, "80"),
+	writes("floor_itself", {floor_text}, floor_text),
+	writes("above_floor", {above_floor}, above_floor),
+	writes("plus_zero_rewrites", {"+0"}, "100"),
+	writes("extra_arguments_ignored", {"50", "junk", "+9"}, "50"));
 
 // A request outside the range writes its nearer end: the floor first, then
 // the maximum.
 ROWS(clamped,
-	{"lower_to_floor", {"-200"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"zero_to_floor", {"0"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"below_floor", {below_floor}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"ceiling", {"300"}, "100\n", "255\n", report("255", "255"), 0, "255"},
+	writes("lower_to_floor", {"-200"}, floor_text),
+	writes("zero_to_floor", {"0"}, floor_text),
+	writes("below_floor", {below_floor}, floor_text),
+	writes("ceiling", {"300"}, "255"),
 	{"relative_below_floor", {"+0"}, std::to_string(floor_value - 1) + "\n", "255\n", report(floor_text, "255"), 0, floor_text},
 	{"negative_maximum_written_signed", {"50"}, "100\n", "-5\n", report("-5", "-5"), 0, "-5"});
 
@@ -327,17 +332,17 @@ ROWS(under_floor_maximum,
 // An argument reads as atoi reads it: leading blanks, one sign, decimal digits
 // up to the first other character. Only a sign in front makes it relative.
 ROWS(grammar,
-	{"bare_plus", {"+"}, "100\n", "255\n", report("100", "255"), 0, "100"},
-	{"bare_minus", {"-"}, "100\n", "255\n", report("100", "255"), 0, "100"},
-	{"second_sign_stops_digits", {"+-5"}, "100\n", "255\n", report("100", "255"), 0, "100"},
-	{"letters", {"abc"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"digits_then_letters", {above_floor + "abc"}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
-	{"decimal_point", {"52.7"}, "100\n", "255\n", report("52", "255"), 0, "52"},
-	{"empty_argument", {""}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"blank_then_plus", {" +" + above_floor}, "100\n", "255\n", report(above_floor, "255"), 0, above_floor},
-	{"leading_zero_is_decimal", {"050"}, "100\n", "255\n", report("50", "255"), 0, "50"},
-	{"hex_is_not_read", {"0x40"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"huge_with_leading_zeros", {std::string(5000, '0') + "50"}, "100\n", "255\n", report("50", "255"), 0, "50"});
+	writes("bare_plus", {"+"}, "100"),
+	writes("bare_minus", {"-"}, "100"),
+	writes("second_sign_stops_digits", {"+-5"}, "100"),
+	writes("letters", {"abc"}, floor_text),
+	writes("digits_then_letters", {above_floor + "abc"}, above_floor),
+	writes("decimal_point", {"52.7"}, "52"),
+	writes("empty_argument", {""}, floor_text),
+	writes("blank_then_plus", {" +" + above_floor}, above_floor),
+	writes("leading_zero_is_decimal", {"050"}, "50"),
+	writes("hex_is_not_read", {"0x40"}, floor_text),
+	writes("huge_with_leading_zeros", {std::string(5000, '0') + "50"}, "50"));
 
 // Large maxima work as small ones do, values of any length are read whole,
 // and values beyond the int range count as its ends.
@@ -347,15 +352,14 @@ ROWS(range,
 	{"maximum_4095_ceiling", {"+500"}, "4000\n", "4095\n", report("4095", "4095"), 0, "4095"},
 	{"maximum_65535", {"65535"}, "100\n", "65535\n", report("65535", "65535"), 0, "65535"},
 	{"maximum_96000", {"-1000"}, "96000\n", "96000\n", report("95000", "96000"), 0, "95000"},
-	{"huge_argument", {huge}, "100\n", "255\n", report("255", "255"), 0, "255"},
-	{"huge_negative_argument", {"-" + huge}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"argument_too_large", {"99999999999"}, "100\n", "255\n", report("255", "255"), 0, "255"},
-	{"argument_too_small", {"-99999999999"}, "100\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"sum_too_large", {"+2147483647"}, "100\n", "255\n", report("255", "255"), 0, "255"},
+	writes("huge_argument", {huge}, "255"),
+	writes("huge_negative_argument", {"-" + huge}, floor_text),
+	writes("argument_too_large", {"99999999999"}, "255"),
+	writes("argument_too_small", {"-99999999999"}, floor_text),
+	writes("sum_too_large", {"+2147483647"}, "255"),
 	{"sum_too_small", {"-2147483648"}, "-5\n", "255\n", report(floor_text, "255"), 0, floor_text},
-	{"amount_beyond_64_bits", {"+" + beyond_64_bits}, "100\n", "255\n", report("255", "255"), 0, "255"},
-	{"negative_amount_beyond_64_bits", {"-" + beyond_64_bits}, "100\n", "255\n", report(floor_text, "255"), 0,
-		floor_text},
+	writes("amount_beyond_64_bits", {"+" + beyond_64_bits}, "255"),
+	writes("negative_amount_beyond_64_bits", {"-" + beyond_64_bits}, floor_text),
 	{"attribute_too_large", {}, "99999999999\n", "255\n", report("2147483647", "255"), 0, "99999999999\n"},
 	{"attribute_too_small", {}, "-99999999999\n", "255\n", report("-2147483648", "255"), 0, "-99999999999\n"},
 	{"widest_value_written", {"3000000000"}, "100\n", "99999999999\n", report("2147483647", "2147483647"), 0, "2147483647"});
