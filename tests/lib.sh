@@ -192,11 +192,12 @@ console() {
 # directories and BUSYBOX, with a link for each applet where BUSYBOX runs
 # here (the kernel's guest links its own).
 busybox_root() {
+	local applet
 	rm -rf "$1" && mkdir -p "$1"/{bin,dev,etc/init.d,lib/modules,proc,root,run,sys,tmp,usr/bin}
 	cp "$2" "$1/bin/busybox"
 	# oe-core's BusyBox has no installer.
-	"$2" --list 2>/dev/null | grep -vx busybox | while read -r applet; do
-		ln -s busybox "$1/bin/$applet"
+	for applet in $("$2" --list 2>/dev/null); do
+		[ "$applet" = busybox ] || ln -s busybox "$1/bin/$applet"
 	done
 }
 
