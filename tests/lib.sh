@@ -265,19 +265,15 @@ on_device() {
 
 # as_nobody HOME COMMAND...: runs the command as nobody, in no other group.
 as_nobody() {
-	local home=$1
-	shift
-	setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" "$@"
+	setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$1" "${@:2}"
 }
 
 # unpack ARCHIVE DIR [MEMBER...]: unpacks into DIR, made anew, what a
 # snapshot holds under its top directory: all of it, or the members that
 # match the patterns.
 unpack() {
-	local archive=$1 dir=$2
-	shift 2
-	rm -rf "$dir" && mkdir -p "$dir"
-	tar -xJf "$archive" -C "$dir" --strip-components=1 --wildcards "$@"
+	rm -rf "$2" && mkdir -p "$2"
+	tar -xJf "$1" -C "$2" --strip-components=1 --wildcards "${@:3}"
 }
 
 # listed_files KIND PREFIX RULES_DIR DEVICE: the files, with their modes, of
